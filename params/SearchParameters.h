@@ -55,8 +55,8 @@ struct SearchParametersRecord {
     LongDateTime dateCreated;
     LongDateTime dateModified;
     Str255 version;
-    Str255 commentA;  // tested against the desktop-database comment
-    Str255 commentB;  // tested against the Finder comment
+    Str255 commentA;    // tested against the desktop-database comment
+    Str255 commentB;    // tested against the Finder comment
     SInt32 maxMatches;  // -1: no limit
     OSType resultType;
     SInt16 nameOp;
@@ -90,3 +90,13 @@ struct SearchParametersRecord {
 // The one record. Written by the find command handler (clearing) and the
 // intake getters; read-only for everyone else.
 extern SearchParametersRecord SearchParameters;
+
+// Request-start clearing: releases the descriptor lists the previous command
+// left in the record (searchDisks, searchFolders, nameList), then fills the
+// whole record with zero bytes. Use this rather than a bare memset, which
+// would lose those lists.
+void ClearSearchParameters();
+
+// Releases the three descriptor lists and leaves them null descriptors; the
+// other fields are untouched. Safe on a cleared record and when called twice.
+void DisposeSearchParameterLists();
