@@ -83,7 +83,8 @@ Boolean CFStringGetPascalString(CFStringRef string, StringPtr buffer, CFIndex bu
                                 CFStringEncoding encoding);
 Boolean CFStringGetCString(CFStringRef string, char* buffer, CFIndex bufferSize,
                            CFStringEncoding encoding);
-// nullptr when the string cannot hand out its text in that encoding without conversion.
+// nullptr when the string cannot hand out its text in that encoding without
+// conversion; strings here are kept as UTF-16 only, so that is always.
 const char* CFStringGetCStringPtr(CFStringRef string, CFStringEncoding encoding);
 CFIndex CFStringGetMaximumSizeForEncoding(CFIndex length, CFStringEncoding encoding);
 
@@ -103,4 +104,8 @@ CFBundleRef CFBundleGetMainBundle();
 // Only CFBundleVersion is known; nullptr when the build carried no version.
 // The string is owned by the bundle: do not release it.
 CFStringRef CFBundleGetValueForInfoDictionaryKey(CFBundleRef bundle, CFStringRef key);
+// Tests only: make CFBundleVersion read `version` (UTF-8), or be absent for
+// nullptr; Restore brings back the build's own version.
+void CFBundleSetInfoVersionForTesting(const char* version);
+void CFBundleRestoreInfoVersionForTesting();
 CFStringRef CFSTR(const char* asciiLiteral);  // lives for the process; do not release
