@@ -35,6 +35,7 @@ struct Volume {
     std::string mountPoint;      // absolute POSIX path, no trailing '/' except "/"
     std::uint64_t dev = 0;       // st_dev of the root directory
     std::uint64_t rootIno = 0;   // st_ino of the root directory
+    std::uint64_t mountId = 0;   // the kernel's mount id of the root; 0 when unknown
 };
 
 // Replaces the mount table with (name, absolute directory path) pairs, in this
@@ -43,11 +44,16 @@ void SetVolumeTableForTesting(std::vector<std::pair<std::string, std::string>> v
 
 // The current volumes in index order (index 1 is the first).
 std::vector<Volume> ListVolumes();
+// Reads the mount table again (done when an enumeration by index starts).
+void ReloadVolumes();
 std::optional<Volume> FindVolume(FSVolumeRefNum vRefNum);
 // By name, as UTF-8; exact comparison first, then ignoring ASCII case.
 std::optional<Volume> FindVolumeByName(std::string_view name);
 // The volume holding an absolute POSIX path (longest mount point that prefixes it).
 std::optional<Volume> VolumeForPath(std::string_view absolutePath);
+// True when (dev, ino) is the root folder of a volume other than `vRefNum`:
+// a mount point met inside a walk.
+bool IsVolumeRootOtherThan(std::uint64_t dev, std::uint64_t ino, FSVolumeRefNum vRefNum);
 
 // --- Directory IDs ----------------------------------------------------------
 inline constexpr SInt32 kRootParentDirID = 1;  // the parent ID of a volume root
@@ -55,6 +61,12 @@ inline constexpr SInt32 kRootDirID = 2;
 
 // Full POSIX path of a folder by (volume, directory ID); dirNFErr when unknown.
 OSErr DirectoryPath(FSVolumeRefNum vRefNum, SInt32 dirID, std::string& path);
+
+// Mount id of an open file, or 0 when the kernel does not tell.
+std::uint64_t MountIdOf(int fd);
+
+// The FSRef of a volume's root folder.
+void MakeVolumeRootRef(FSVolumeRefNum vRefNum, FSRef& ref);
 
 // --- Conversions ------------------------------------------------------------
 // The POSIX path of what the FSSpec names; the item itself need not exist
@@ -95,6 +107,9 @@ void PosixNameToUnicode(std::string_view posixName, HFSUniStr255& out);
 std::u16string PosixNameToUnicode(std::string_view posixName);
 // The inverse: U+F780..U+F7FF back to single bytes, '/' back to ':'.
 std::string UnicodeToPosixName(const UniChar* chars, std::size_t count);
+// The same over any bytes; with hfsForm false ':' stays ':' (POSIX paths).
+std::u16string BytesToUnicode(std::string_view bytes, bool hfsForm);
+std::string UnicodeToBytes(const UniChar* chars, std::size_t count, bool hfsForm);
 // Mac OS Roman <-> UTF-16, exact (0xF0 is U+F8FF). false when a character has no Roman form.
 bool UnicodeToRoman(const UniChar* chars, std::size_t count, std::string& roman);
 std::u16string RomanToUnicode(std::string_view roman);

@@ -1,0 +1,1073 @@
+// Catalog identities and bulk reads over POSIX directories.
+//
+// Folders get directory IDs from an in-memory table that lives as long as the
+// process; files are never recorded anywhere: their FSRef carries the parent
+// directory ID, the inode and (when it fits) the name, so memory grows with the
+// folders visited, not with the files. See docs/file-system.md.
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <memory>
+#include <unordered_map>
+#include <unordered_set>
+
+#include "platform/MacRoman.h"
+#include "platform/posix/CatalogConfig.h"
+#include "platform/posix/CatalogInternal.h"
+#include "platform/posix/Metadata.h"
+
+namespace sw::posix {
+namespace {
+
+// --- FSRef layout -------------------------------------------------------------
+// 0 magic, 1 flags, 2-3 vRefNum, 4-7 ID (a folder: its own directory ID; a
+// file: its parent's), 8-15 inode, 16 name length, 17-79 name (POSIX bytes,
+// present when the name has at most 63 bytes; else found by inode).
+constexpr UInt8 kRefMagic = 0xC7;
+constexpr UInt8 kRefDirectory = 0x01;
+constexpr UInt8 kRefNameStored = 0x02;
+constexpr std::size_t kRefNameOffset = 17;
+constexpr std::size_t kRefNameMax = sizeof(FSRef::hidden) - kRefNameOffset;  // 63
+
+struct RefFields {
+    UInt8 flags = 0;
+    SInt16 vRefNum = 0;
+    SInt32 id = 0;
+    std::uint64_t ino = 0;
+    std::string_view name;  // empty when not stored
+};
+
+void PackRef(const RefFields& f, FSRef& ref) {
+    std::memset(ref.hidden, 0, sizeof ref.hidden);
+    ref.hidden[0] = kRefMagic;
+    UInt8 flags = f.flags & kRefDirectory;
+    if (!f.name.empty() && f.name.size() <= kRefNameMax) flags |= kRefNameStored;
+    ref.hidden[1] = flags;
+    std::memcpy(ref.hidden + 2, &f.vRefNum, 2);
+    std::memcpy(ref.hidden + 4, &f.id, 4);
+    std::memcpy(ref.hidden + 8, &f.ino, 8);
+    if (flags & kRefNameStored) {
+        ref.hidden[16] = static_cast<UInt8>(f.name.size());
+        std::memcpy(ref.hidden + kRefNameOffset, f.name.data(), f.name.size());
+    }
+}
+
+bool UnpackRef(const FSRef* ref, RefFields& f) {
+    if (!ref || ref->hidden[0] != kRefMagic) return false;
+    f.flags = ref->hidden[1];
+    std::memcpy(&f.vRefNum, ref->hidden + 2, 2);
+    std::memcpy(&f.id, ref->hidden + 4, 4);
+    std::memcpy(&f.ino, ref->hidden + 8, 8);
+    const std::size_t len = ref->hidden[16];
+    if (len > kRefNameMax || f.vRefNum >= 0 || f.id < kRootDirID) return false;
+    if (f.flags & kRefNameStored) {
+        if (len == 0) return false;
+        f.name = std::string_view(reinterpret_cast<const char*>(ref->hidden + kRefNameOffset), len);
+    }
+    return true;
+}
+
+// --- Small POSIX helpers -----------------------------------------------------------
+class Fd {
+  public:
+    explicit Fd(int fd = -1) : fd_(fd) {}
+    Fd(const Fd&) = delete;
+    Fd& operator=(const Fd&) = delete;
+    ~Fd() {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    int get() const { return fd_; }
+    int release() { return std::exchange(fd_, -1); }
+
+  private:
+    int fd_;
+};
+
+std::string JoinPath(std::string_view dir, std::string_view name) {
+    std::string p(dir);
+    if (p.empty() || p.back() != '/') p += '/';
+    p += name;
+    return p;
+}
+
+// Reads every entry of an open directory, without "." and "..".
+struct RawEntry {
+    std::uint32_t nameOffset;
+    std::uint16_t nameLength;
+    std::uint8_t type;  // DT_*
+    std::uint64_t ino;
+};
+
+int ReadWholeDirectory(int fd, std::string& names, std::vector<RawEntry>& entries) {
+    alignas(8) static thread_local char buffer[64 * 1024];
+    for (;;) {
+#if SW_HAVE_GETDENTS64
+        const ssize_t n = ::getdents64(fd, buffer, sizeof buffer);
+#else
+        const ssize_t n = ::syscall(SYS_getdents64, fd, buffer, sizeof buffer);
+#endif
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return errno;
+        }
+        if (n == 0) return 0;
+        for (ssize_t off = 0; off < n;) {
+            const auto* d = reinterpret_cast<const dirent64*>(buffer + off);
+            off += d->d_reclen;
+            const char* nm = d->d_name;
+            if (nm[0] == '.' && (nm[1] == 0 || (nm[1] == '.' && nm[2] == 0))) continue;
+            const std::size_t len = std::strlen(nm);
+            entries.push_back({static_cast<std::uint32_t>(names.size()),
+                               static_cast<std::uint16_t>(len), d->d_type,
+                               static_cast<std::uint64_t>(d->d_ino)});
+            names.append(nm, len);
+        }
+    }
+}
+
+// The FSSpec name of a POSIX name: its Mac OS Roman form when that maps back
+// to exactly the same bytes and fits 63 bytes; otherwise a readable prefix
+// and "#<inode in hex>", which FSSpec resolution finds by inode.
+std::string SpecNameFor(std::string_view posixName, std::uint64_t ino) {
+    const std::u16string u = PosixNameToUnicode(posixName);
+    std::string roman;
+    if (Utf16ToMacRoman(u, &roman) && roman.size() <= 63) {
+        const std::u16string back = RomanToUnicode(roman);
+        if (UnicodeToPosixName(reinterpret_cast<const UniChar*>(back.data()), back.size()) ==
+            posixName) {
+            return roman;
+        }
+    }
+    char suffix[24];
+    std::snprintf(suffix, sizeof suffix, "#%llX", static_cast<unsigned long long>(ino));
+    std::string prefix;
+    for (char16_t c : u) {
+        std::string one;
+        prefix += Utf16ToMacRoman(std::u16string_view(&c, 1), &one) ? one : std::string("_");
+    }
+    const std::size_t room = 63 - std::strlen(suffix);
+    if (prefix.size() > room) prefix.resize(room);
+    return prefix + suffix;
+}
+
+// The inode a mangled FSSpec name carries, when it has the "#<hex>" form.
+std::optional<std::uint64_t> MangledInode(std::string_view roman) {
+    const std::size_t hash = roman.rfind('#');
+    if (hash == std::string_view::npos || hash + 1 >= roman.size() || roman.size() - hash > 17) {
+        return std::nullopt;
+    }
+    std::uint64_t v = 0;
+    for (char c : roman.substr(hash + 1)) {
+        int d;
+        if (c >= '0' && c <= '9')
+            d = c - '0';
+        else if (c >= 'A' && c <= 'F')
+            d = c - 'A' + 10;
+        else
+            return std::nullopt;
+        v = (v << 4) | static_cast<std::uint64_t>(d);
+    }
+    return v;
+}
+
+// The name of the entry of `dirfd` with inode `ino` (and, if given, the
+// FSSpec name `specName`). Used for long and mangled names only.
+std::optional<std::string> FindNameByInode(int dirfd, std::uint64_t ino,
+                                           std::string_view specName = {}) {
+    Fd dup(::openat(dirfd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (dup.get() < 0) return std::nullopt;
+    std::string names;
+    std::vector<RawEntry> entries;
+    if (ReadWholeDirectory(dup.get(), names, entries) != 0) return std::nullopt;
+    for (const RawEntry& e : entries) {
+        if (e.ino != ino) continue;
+        std::string name = names.substr(e.nameOffset, e.nameLength);
+        if (specName.empty() || SpecNameFor(name, ino) == specName) return name;
+    }
+    return std::nullopt;
+}
+
+// --- Directory table -----------------------------------------------------------------
+struct DirNode {
+    FSVolumeRefNum vRefNum;
+    SInt32 parent;
+    std::string name;  // POSIX name in the parent
+    std::uint64_t ino;
+};
+
+class DirectoryTable {
+  public:
+    SInt32 Intern(FSVolumeRefNum vRefNum, SInt32 parent, std::string_view name, std::uint64_t ino) {
+        std::string key = Key(vRefNum, parent, name);
+        auto it = byName_.find(key);
+        if (it != byName_.end()) {
+            nodes_[it->second].ino = ino;  // replaced by a new folder of the same name
+            return it->second;
+        }
+        if (next_ == INT32_MAX) return 0;
+        const SInt32 id = next_++;
+        nodes_.emplace(id, DirNode{vRefNum, parent, std::string(name), ino});
+        byName_.emplace(std::move(key), id);
+        return id;
+    }
+    const DirNode* Find(FSVolumeRefNum vRefNum, SInt32 id) const {
+        auto it = nodes_.find(id);
+        if (it == nodes_.end() || it->second.vRefNum != vRefNum) return nullptr;
+        return &it->second;
+    }
+
+  private:
+    static std::string Key(FSVolumeRefNum v, SInt32 parent, std::string_view name) {
+        std::string k(6 + name.size(), '\0');
+        std::memcpy(k.data(), &v, 2);
+        std::memcpy(k.data() + 2, &parent, 4);
+        std::memcpy(k.data() + 6, name.data(), name.size());
+        return k;
+    }
+    std::unordered_map<SInt32, DirNode> nodes_;
+    std::unordered_map<std::string, SInt32> byName_;
+    SInt32 next_ = 16;  // below are reserved: 1 root's parent, 2 root
+};
+
+DirectoryTable& Dirs() {
+    static DirectoryTable table;
+    return table;
+}
+
+void MakeDirRef(FSVolumeRefNum vRefNum, SInt32 dirID, FSRef& ref) {
+    RefFields f;
+    f.flags = kRefDirectory;
+    f.vRefNum = vRefNum;
+    f.id = dirID;
+    if (const DirNode* n = Dirs().Find(vRefNum, dirID)) {
+        f.ino = n->ino;
+        f.name = n->name;
+    }
+    PackRef(f, ref);
+}
+
+void MakeFileRef(FSVolumeRefNum vRefNum, SInt32 parentID, std::string_view name, std::uint64_t ino,
+                 FSRef& ref) {
+    RefFields f;
+    f.vRefNum = vRefNum;
+    f.id = parentID;
+    f.ino = ino;
+    f.name = name;
+    PackRef(f, ref);
+}
+
+// Where an FSRef points: the parent folder's path and the item's name, or a
+// volume root.
+struct Resolved {
+    FSVolumeRefNum vRefNum = 0;
+    bool isDirectory = false;
+    bool isVolumeRoot = false;
+    SInt32 dirID = 0;     // folders
+    SInt32 parentID = 0;  // kRootParentDirID for a volume root
+    std::uint64_t ino = 0;
+    std::string parentPath;  // empty for a volume root
+    std::string name;        // POSIX name; empty for a volume root
+    std::string path;        // full path
+};
+
+OSErr Resolve(const FSRef* ref, Resolved& r) {
+    RefFields f;
+    if (!UnpackRef(ref, f)) return errFSBadFSRef;
+    r.vRefNum = f.vRefNum;
+    r.isDirectory = f.flags & kRefDirectory;
+    r.ino = f.ino;
+    if (r.isDirectory) {
+        r.dirID = f.id;
+        if (f.id == kRootDirID) {
+            std::optional<Volume> v = FindVolume(f.vRefNum);
+            if (!v) return nsvErr;
+            r.isVolumeRoot = true;
+            r.parentID = kRootParentDirID;
+            r.path = v->mountPoint;
+            return noErr;
+        }
+        const DirNode* n = Dirs().Find(f.vRefNum, f.id);
+        if (!n) return dirNFErr;
+        r.parentID = n->parent;
+        r.name = n->name;
+        r.ino = n->ino;
+    } else {
+        r.parentID = f.id;
+        if (f.flags & kRefNameStored) r.name = f.name;
+    }
+    if (OSErr err = DirectoryPath(f.vRefNum, r.parentID, r.parentPath); err != noErr) return err;
+    if (r.name.empty()) {
+        Fd dir(::open(r.parentPath.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+        if (dir.get() < 0) return OSErrFromErrno(errno);
+        std::optional<std::string> found = FindNameByInode(dir.get(), f.ino);
+        if (!found) return fnfErr;
+        r.name = *found;
+    }
+    r.path = JoinPath(r.parentPath, r.name);
+    return noErr;
+}
+
+// The POSIX name in folder `dirPath` that an FSSpec name denotes; the
+// literal name when nothing on disk matches (the item may not exist yet).
+std::string ResolveSpecName(const std::string& dirPath, std::string_view roman) {
+    const std::u16string u = RomanToUnicode(roman);
+    std::string literal = UnicodeToPosixName(reinterpret_cast<const UniChar*>(u.data()), u.size());
+    struct stat st {};
+    if (::lstat(JoinPath(dirPath, literal).c_str(), &st) == 0) return literal;
+    if (std::optional<std::uint64_t> ino = MangledInode(roman)) {
+        Fd dir(::open(dirPath.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+        if (dir.get() >= 0) {
+            if (auto found = FindNameByInode(dir.get(), *ino, roman)) return *found;
+        }
+    }
+    return literal;
+}
+
+void SetPascal(unsigned char* dst, std::size_t capacity, std::string_view s) {
+    const std::size_t n = std::min(s.size(), capacity - 1);
+    dst[0] = static_cast<unsigned char>(n);
+    std::memcpy(dst + 1, s.data(), n);
+}
+
+void SetVolumeRootSpec(const Volume& v, FSSpec& spec) {
+    std::memset(&spec, 0, sizeof spec);
+    spec.vRefNum = v.vRefNum;
+    spec.parID = kRootParentDirID;
+    std::string roman;
+    Utf8ToMacRoman(v.name, &roman);  // volume names always have a Roman form
+    SetPascal(spec.name, sizeof spec.name, roman);
+}
+
+void SetSpec(FSVolumeRefNum vRefNum, SInt32 parentID, std::string_view posixName, std::uint64_t ino,
+             FSSpec& spec) {
+    std::memset(&spec, 0, sizeof spec);
+    spec.vRefNum = vRefNum;
+    spec.parID = parentID;
+    SetPascal(spec.name, sizeof spec.name, SpecNameFor(posixName, ino));
+}
+
+OSErr SpecOfResolved(const Resolved& r, FSSpec& spec) {
+    if (r.isVolumeRoot) {
+        std::optional<Volume> v = FindVolume(r.vRefNum);
+        if (!v) return nsvErr;
+        SetVolumeRootSpec(*v, spec);
+    } else {
+        SetSpec(r.vRefNum, r.parentID, r.name, r.ino, spec);
+    }
+    return noErr;
+}
+
+// The catalog fields that come from statx.
+struct StatFields {
+    bool ok = false;
+    bool isDirectory = false;
+    bool isSymlink = false;
+    bool haveBirth = false;
+    std::int64_t birthSec = 0;
+    std::uint32_t birthNsec = 0;
+    std::int64_t mtimeSec = 0, ctimeSec = 0;
+    std::uint32_t mtimeNsec = 0, ctimeNsec = 0;
+    std::uint64_t size = 0, blocks = 0;
+};
+
+StatFields StatAt(int dirfd, const char* name, bool wantBirth) {
+    StatFields s;
+#if SW_HAVE_STATX
+    struct statx sx {};
+    unsigned mask = STATX_TYPE | STATX_MTIME | STATX_CTIME | STATX_SIZE | STATX_BLOCKS;
+    if (wantBirth) mask |= STATX_BTIME;
+    if (::statx(dirfd, name, AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT, mask, &sx) != 0) return s;
+    s.ok = true;
+    s.isDirectory = S_ISDIR(sx.stx_mode);
+    s.isSymlink = S_ISLNK(sx.stx_mode);
+    if ((sx.stx_mask & STATX_BTIME) && sx.stx_btime.tv_sec != 0) {
+        s.haveBirth = true;
+        s.birthSec = sx.stx_btime.tv_sec;
+        s.birthNsec = sx.stx_btime.tv_nsec;
+    }
+    s.mtimeSec = sx.stx_mtime.tv_sec, s.mtimeNsec = sx.stx_mtime.tv_nsec;
+    s.ctimeSec = sx.stx_ctime.tv_sec, s.ctimeNsec = sx.stx_ctime.tv_nsec;
+    s.size = sx.stx_size;
+    s.blocks = sx.stx_blocks;
+#else
+    (void)wantBirth;
+    struct stat st {};
+    if (::fstatat(dirfd, name, &st, AT_SYMLINK_NOFOLLOW) != 0) return s;
+    s.ok = true;
+    s.isDirectory = S_ISDIR(st.st_mode);
+    s.isSymlink = S_ISLNK(st.st_mode);
+    s.mtimeSec = st.st_mtim.tv_sec, s.mtimeNsec = st.st_mtim.tv_nsec;
+    s.ctimeSec = st.st_ctim.tv_sec, s.ctimeNsec = st.st_ctim.tv_nsec;
+    s.size = st.st_size;
+    s.blocks = st.st_blocks;
+#endif
+    return s;
+}
+
+constexpr FSCatalogInfoBitmap kStatFields =
+    kFSCatInfoCreateDate | kFSCatInfoContentMod | kFSCatInfoAttrMod | kFSCatInfoDataSizes;
+
+void SetSymlinkFinderInfo(FSCatalogInfo& info) {
+    const UInt8 bytes[8] = {'s', 'l', 'n', 'k', 'r', 'h', 'a', 'p'};
+    std::memcpy(info.finderInfo, bytes, 8);
+}
+
+// Fills the statx-based and fork fields of `info` for one entry.
+void FillFields(FSCatalogInfoBitmap which, const EntryLocation& at, bool isSymlink,
+                const StatFields& s, FSCatalogInfo& info) {
+    if (which & kFSCatInfoNodeFlags) info.nodeFlags = at.isDirectory ? kFSNodeIsDirectoryMask : 0;
+    if ((which & kFSCatInfoCreateDate) && s.ok) {
+        if (s.haveBirth) {
+            info.createDate = UTCDateTimeFromUnix(s.birthSec, s.birthNsec);
+            info.createDateKnown = true;
+        } else if (std::optional<std::int64_t> stored = ReadStoredCreationDate(at)) {
+            info.createDate = UTCDateTimeFromUnix(*stored, 0);
+            info.createDateKnown = true;
+        }
+    }
+    if ((which & kFSCatInfoContentMod) && s.ok) {
+        info.contentModDate = UTCDateTimeFromUnix(s.mtimeSec, s.mtimeNsec);
+    }
+    if ((which & kFSCatInfoAttrMod) && s.ok) {
+        info.attributeModDate = UTCDateTimeFromUnix(s.ctimeSec, s.ctimeNsec);
+    }
+    if ((which & kFSCatInfoDataSizes) && s.ok && !at.isDirectory) {
+        info.dataLogicalSize = s.size;
+        info.dataPhysicalSize = s.blocks * 512;
+    }
+    if ((which & kFSCatInfoRsrcSizes) && !at.isDirectory && !isSymlink) {
+        info.rsrcLogicalSize = ResourceForkSize(at);
+        info.rsrcPhysicalSize = info.rsrcLogicalSize;
+    }
+}
+
+void CopyFinderInfo(const std::optional<std::array<std::uint8_t, 32>>& fi, FSCatalogInfo& info) {
+    if (fi) {
+        std::memcpy(info.finderInfo, fi->data(), 16);
+        std::memcpy(info.extFinderInfo, fi->data() + 16, 16);
+    }
+}
+
+}  // namespace
+}  // namespace sw::posix
+
+// Where the Finder information of the entries of one batch can still be read.
+// Blocks are pooled and never freed, so a stale FSCatalogInfo copy reads
+// zeros instead of touching freed memory: lazyIndex carries the block's
+// generation in its high 16 bits.
+struct FSCatalogInfoLazy {
+    OpaqueFSIterator* owner = nullptr;
+    UInt16 generation = 0;
+};
+
+struct OpaqueFSIterator {
+    FSVolumeRefNum vRefNum = 0;
+    SInt32 dirID = 0;
+    int fd = -1;
+    std::string names;
+    std::vector<sw::posix::RawEntry> entries;
+    std::size_t next = 0;
+    std::unordered_set<std::string_view> dotUnderscoreTargets;  // "x" for each "._x"
+    bool hasAppleDoubleDir = false;
+    FSCatalogInfoLazy* lazy = nullptr;
+    struct BatchEntry {
+        std::uint32_t entry;  // index in `entries`
+        bool isDirectory;
+    };
+    std::vector<BatchEntry> batch;
+};
+
+namespace sw::posix {
+namespace {
+
+std::vector<OpaqueFSIterator*>& LiveIterators() {
+    static std::vector<OpaqueFSIterator*> live;
+    return live;
+}
+
+struct LazyPool {
+    std::vector<std::unique_ptr<FSCatalogInfoLazy>> all;
+    std::vector<FSCatalogInfoLazy*> free;
+};
+LazyPool& Pool() {
+    static LazyPool pool;
+    return pool;
+}
+
+FSCatalogInfoLazy* AcquireLazy(OpaqueFSIterator* owner) {
+    LazyPool& p = Pool();
+    if (p.free.empty()) {
+        p.all.push_back(std::make_unique<FSCatalogInfoLazy>());
+        p.free.push_back(p.all.back().get());
+    }
+    FSCatalogInfoLazy* l = p.free.back();
+    p.free.pop_back();
+    l->owner = owner;
+    ++l->generation;
+    return l;
+}
+
+void ReleaseLazy(FSCatalogInfoLazy* l) {
+    l->owner = nullptr;
+    ++l->generation;
+    Pool().free.push_back(l);
+}
+
+EntryLocation LocationOf(const OpaqueFSIterator& it, const RawEntry& e, bool isDirectory) {
+    EntryLocation at{};
+    at.dirfd = it.fd;
+    at.name = std::string_view(it.names).substr(e.nameOffset, e.nameLength);
+    at.isDirectory = isDirectory;
+    at.mayHaveDotUnderscore = it.dotUnderscoreTargets.count(at.name) != 0;
+    at.mayHaveAppleDoubleDir = it.hasAppleDoubleDir;
+    return at;
+}
+
+// Opens folder `r` for listing: relative to the still open parent iterator
+// when there is one (no path walk), else by its full path.
+int OpenFolder(const Resolved& r) {
+    if (!r.isVolumeRoot) {
+        auto& live = LiveIterators();
+        for (auto i = live.rbegin(); i != live.rend(); ++i) {
+            if ((*i)->vRefNum == r.vRefNum && (*i)->dirID == r.parentID && (*i)->fd >= 0) {
+                return ::openat((*i)->fd, r.name.c_str(),
+                                O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+            }
+        }
+        return ::openat(AT_FDCWD, r.path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    }
+    return ::open(r.path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+}
+
+}  // namespace
+
+// --- Internal interface -----------------------------------------------------------------
+
+OpenedEntry::OpenedEntry(OpenedEntry&& other) noexcept
+    : dirfd(std::exchange(other.dirfd, -1)),
+      name(std::move(other.name)),
+      isDirectory(other.isDirectory) {}
+
+OpenedEntry& OpenedEntry::operator=(OpenedEntry&& other) noexcept {
+    if (this != &other) {
+        if (dirfd >= 0) ::close(dirfd);
+        dirfd = std::exchange(other.dirfd, -1);
+        name = std::move(other.name);
+        isDirectory = other.isDirectory;
+    }
+    return *this;
+}
+
+OpenedEntry::~OpenedEntry() {
+    if (dirfd >= 0) ::close(dirfd);
+}
+
+void MakeVolumeRootRef(FSVolumeRefNum vRefNum, FSRef& ref) {
+    MakeDirRef(vRefNum, kRootDirID, ref);
+}
+
+OSErr DirectoryPath(FSVolumeRefNum vRefNum, SInt32 dirID, std::string& path) {
+    std::optional<Volume> v = FindVolume(vRefNum);
+    if (!v) return nsvErr;
+    std::vector<const std::string*> names;
+    SInt32 id = dirID;
+    while (id != kRootDirID) {
+        const DirNode* n = Dirs().Find(vRefNum, id);
+        if (!n || names.size() > 4096) return dirNFErr;
+        names.push_back(&n->name);
+        id = n->parent;
+    }
+    path = v->mountPoint;
+    for (auto i = names.rbegin(); i != names.rend(); ++i) path = JoinPath(path, **i);
+    return noErr;
+}
+
+OSErr FSRefToPosixPath(const FSRef& ref, std::string& path) {
+    Resolved r;
+    if (OSErr err = Resolve(&ref, r); err != noErr) return err;
+    path = r.path;
+    return noErr;
+}
+
+OSErr FSRefToFSSpec(const FSRef& ref, FSSpec& spec) {
+    Resolved r;
+    if (OSErr err = Resolve(&ref, r); err != noErr) return err;
+    return SpecOfResolved(r, spec);
+}
+
+OSErr FSSpecToPosixPath(const FSSpec& spec, std::string& path) {
+    if (spec.name[0] > 63) return bdNamErr;
+    std::optional<Volume> v = FindVolume(spec.vRefNum);
+    if (!v) return nsvErr;
+    if (spec.parID == kRootParentDirID) {
+        path = v->mountPoint;
+        return noErr;
+    }
+    std::string dir;
+    if (OSErr err = DirectoryPath(spec.vRefNum, spec.parID, dir); err != noErr) return err;
+    const std::string_view roman(reinterpret_cast<const char*>(spec.name + 1), spec.name[0]);
+    if (roman.empty()) {  // the folder itself
+        path = dir;
+        return noErr;
+    }
+    path = JoinPath(dir, ResolveSpecName(dir, roman));
+    return noErr;
+}
+
+OSErr PosixPathToFSRef(std::string_view rawPath, FSRef& ref, bool* isDirectory) {
+    if (rawPath.empty()) return fnfErr;
+    std::string input(rawPath);
+    char* canonical = ::realpath(input.c_str(), nullptr);
+    if (!canonical) return OSErrFromErrno(errno);
+    std::string path(canonical);
+    std::free(canonical);
+    std::optional<Volume> v = VolumeForPath(path);
+    if (!v) return nsvErr;
+    SInt32 dirID = kRootDirID;
+    std::string current = v->mountPoint;
+    std::string_view rest =
+        std::string_view(path).substr(v->mountPoint == "/" ? 1 : v->mountPoint.size());
+    while (!rest.empty() && rest.front() == '/') rest.remove_prefix(1);
+    if (rest.empty()) {
+        MakeDirRef(v->vRefNum, kRootDirID, ref);
+        if (isDirectory) *isDirectory = true;
+        return noErr;
+    }
+    for (;;) {
+        const std::size_t slash = rest.find('/');
+        const std::string_view name = rest.substr(0, slash);
+        current = JoinPath(current, name);
+        struct stat st {};
+        if (::lstat(current.c_str(), &st) != 0) return OSErrFromErrno(errno);
+        const bool last = slash == std::string_view::npos;
+        if (S_ISDIR(st.st_mode)) {
+            const SInt32 id = Dirs().Intern(v->vRefNum, dirID, name, st.st_ino);
+            if (id == 0) return memFullErr;
+            if (last) {
+                MakeDirRef(v->vRefNum, id, ref);
+                if (isDirectory) *isDirectory = true;
+                return noErr;
+            }
+            dirID = id;
+        } else {
+            if (!last) return dirNFErr;
+            MakeFileRef(v->vRefNum, dirID, name, st.st_ino, ref);
+            if (isDirectory) *isDirectory = false;
+            return noErr;
+        }
+        rest.remove_prefix(slash + 1);
+    }
+}
+
+OSErr PosixPathToFSSpec(std::string_view path, FSSpec& spec) {
+    FSRef ref;
+    if (OSErr err = PosixPathToFSRef(path, ref, nullptr); err != noErr) return err;
+    return FSRefToFSSpec(ref, spec);
+}
+
+OSErr HFSPathToPosixPath(std::string_view romanPath, std::string& path) {
+    const std::size_t colon = romanPath.find(':');
+    if (colon == 0 || colon == std::string_view::npos) return bdNamErr;
+    const std::string_view volRoman = romanPath.substr(0, colon);
+    const std::string volName =
+        MacRomanToUtf8(reinterpret_cast<const unsigned char*>(volRoman.data()), volRoman.size());
+    std::optional<Volume> v = FindVolumeByName(volName);
+    if (!v) return nsvErr;
+    path = v->mountPoint;
+    std::string_view rest = romanPath.substr(colon + 1);
+    while (!rest.empty()) {
+        const std::size_t next = rest.find(':');
+        const std::string_view component = rest.substr(0, next);
+        if (component.empty()) {
+            // "::" climbs one level, as in classic partial paths; never above the volume.
+            if (path.size() > v->mountPoint.size()) {
+                path.erase(path.rfind('/'));
+                if (path.size() < v->mountPoint.size()) path = v->mountPoint;
+            }
+        } else {
+            if (component.size() > 255) return bdNamErr;
+            path = JoinPath(path, ResolveSpecName(path, component));
+        }
+        if (next == std::string_view::npos) break;
+        rest.remove_prefix(next + 1);
+    }
+    return noErr;
+}
+
+OSErr FSRefToEntry(const FSRef& ref, OpenedEntry& entry) {
+    Resolved r;
+    if (OSErr err = Resolve(&ref, r); err != noErr) return err;
+    entry = OpenedEntry();
+    entry.isDirectory = r.isDirectory;
+    if (r.isVolumeRoot) {
+        // The root has no name in a parent on its own volume: use "." inside it.
+        entry.dirfd = ::open(r.path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        entry.name = ".";
+    } else {
+        entry.dirfd = ::open(r.parentPath.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        entry.name = r.name;
+    }
+    if (entry.dirfd < 0) return OSErrFromErrno(errno);
+    return noErr;
+}
+
+OSErr FSSpecToEntry(const FSSpec& spec, OpenedEntry& entry) {
+    FSRef ref;
+    if (OSErr err = FSpMakeFSRef(&spec, &ref); err != noErr) return err;
+    return FSRefToEntry(ref, entry);
+}
+
+}  // namespace sw::posix
+
+// --- Public calls -------------------------------------------------------------------------
+
+using namespace sw::posix;
+
+const UInt8* FSCatalogInfoFinderInfo(FSCatalogInfo* info) {
+    if (FSCatalogInfoLazy* l = info->lazy) {
+        info->lazy = nullptr;
+        std::memset(info->finderInfo, 0, sizeof info->finderInfo);
+        std::memset(info->extFinderInfo, 0, sizeof info->extFinderInfo);
+        const UInt16 generation = static_cast<UInt16>(info->lazyIndex >> 16);
+        const UInt32 index = info->lazyIndex & 0xFFFF;
+        OpaqueFSIterator* it = l->owner;
+        if (it && l->generation == generation && index < it->batch.size()) {
+            const auto& b = it->batch[index];
+            CopyFinderInfo(ReadFinderInfo(LocationOf(*it, it->entries[b.entry], b.isDirectory)),
+                           *info);
+        }
+    }
+    return info->finderInfo;
+}
+
+OSType FSCatalogInfoFileType(FSCatalogInfo* info) {
+    const UInt8* f = FSCatalogInfoFinderInfo(info);
+    return (OSType{f[0]} << 24) | (OSType{f[1]} << 16) | (OSType{f[2]} << 8) | f[3];
+}
+
+OSType FSCatalogInfoCreator(FSCatalogInfo* info) {
+    const UInt8* f = FSCatalogInfoFinderInfo(info);
+    return (OSType{f[4]} << 24) | (OSType{f[5]} << 16) | (OSType{f[6]} << 8) | f[7];
+}
+
+UInt16 FSCatalogInfoFinderFlags(FSCatalogInfo* info) {
+    const UInt8* f = FSCatalogInfoFinderInfo(info);
+    return static_cast<UInt16>((f[8] << 8) | f[9]);
+}
+
+OSErr FSOpenIterator(const FSRef* container, FSIteratorFlags flags, FSIterator* iterator) {
+    if (!iterator) return paramErr;
+    *iterator = nullptr;
+    if (flags != kFSIterateFlat) return errFSBadIteratorFlags;
+    Resolved r;
+    if (OSErr err = Resolve(container, r); err != noErr) return err;
+    const int fd = OpenFolder(r);
+    if (fd < 0) {
+        // O_NOFOLLOW on a symbolic link: a link is a file, never a folder.
+        if (errno == ELOOP || errno == ENOTDIR) return errFSNotAFolder;
+        return OSErrFromErrno(errno);
+    }
+    auto it = std::make_unique<OpaqueFSIterator>();
+    it->fd = fd;
+    it->vRefNum = r.vRefNum;
+    it->dirID = r.isDirectory ? r.dirID : 0;
+    if (!r.isDirectory) {
+        // A file ref that now names a folder: give it an ID so its entries have a parent.
+        it->dirID = Dirs().Intern(r.vRefNum, r.parentID, r.name, r.ino);
+    }
+    // Another volume mounted here: listed by its parent, but never descended.
+    bool foreign = false;
+    if (!r.isVolumeRoot) {
+        struct stat st {};
+        std::optional<Volume> v = FindVolume(r.vRefNum);
+        if (!v) {
+            ::close(fd);
+            return nsvErr;
+        }
+        if (::fstat(fd, &st) == 0) {
+            // The mount id tells mounts apart even on one device; st_dev is the
+            // fallback on kernels without it.
+            const std::uint64_t mnt = v->mountId != 0 ? MountIdOf(fd) : 0;
+            foreign = IsVolumeRootOtherThan(st.st_dev, st.st_ino, r.vRefNum) ||
+                      (mnt != 0 ? mnt != v->mountId : st.st_dev != v->dev);
+        }
+    }
+    if (!foreign) {
+        if (int err = ReadWholeDirectory(fd, it->names, it->entries); err != 0) {
+            ::close(fd);
+            return OSErrFromErrno(err);
+        }
+    }
+    std::string_view all(it->names);
+    for (const RawEntry& e : it->entries) {
+        std::string_view name = all.substr(e.nameOffset, e.nameLength);
+        if (name.size() > 2 && name[0] == '.' && name[1] == '_') {
+            it->dotUnderscoreTargets.insert(name.substr(2));
+        } else if (name == ".AppleDouble") {
+            it->hasAppleDoubleDir = true;
+        }
+    }
+    it->lazy = AcquireLazy(it.get());
+    LiveIterators().push_back(it.get());
+    *iterator = it.release();
+    return noErr;
+}
+
+OSErr FSCloseIterator(FSIterator iterator) {
+    auto& live = LiveIterators();
+    auto pos = std::find(live.begin(), live.end(), iterator);
+    if (!iterator || pos == live.end()) return errFSIteratorNotFound;
+    live.erase(pos);
+    ReleaseLazy(iterator->lazy);
+    if (iterator->fd >= 0) ::close(iterator->fd);
+    delete iterator;
+    return noErr;
+}
+
+OSErr FSGetCatalogInfoBulk(FSIterator iterator, UInt32 maximumObjects, UInt32* actualObjects,
+                           Boolean* containerChanged, FSCatalogInfoBitmap whichInfo,
+                           FSCatalogInfo* catalogInfos, FSRef* refs, FSSpec* specs,
+                           HFSUniStr255* names) {
+    if (actualObjects) *actualObjects = 0;
+    if (containerChanged) *containerChanged = false;
+    auto& live = LiveIterators();
+    if (!iterator || std::find(live.begin(), live.end(), iterator) == live.end()) {
+        return errFSIteratorNotFound;
+    }
+    if (maximumObjects == 0) return errFSBadItemCount;
+    OpaqueFSIterator& it = *iterator;
+    // Finder information of the previous batch is no longer loadable.
+    FSCatalogInfoLazy* lazy = it.lazy;
+    ++lazy->generation;
+    it.batch.clear();
+    // lazyIndex keeps 16 bits for the index: larger requests get fewer entries.
+    const UInt32 limit = std::min<UInt32>(maximumObjects, 0xFFFF);
+    const bool wantType = (whichInfo & (kFSCatInfoNodeFlags | kFSCatInfoFinderInfo |
+                                        kFSCatInfoRsrcSizes | kFSCatInfoDataSizes)) ||
+                          refs || specs;
+    const bool wantStat = whichInfo & kStatFields;
+    const std::string_view all(it.names);
+    UInt32 count = 0;
+    while (count < limit && it.next < it.entries.size()) {
+        const std::uint32_t index = static_cast<std::uint32_t>(it.next++);
+        const RawEntry& e = it.entries[index];
+        const std::string_view name = all.substr(e.nameOffset, e.nameLength);
+        std::string nameZ(name);  // names are packed without terminators
+
+        // AppleDouble sidecars that validate are metadata, not items.
+        if (name.size() > 2 && name[0] == '.' && name[1] == '_' &&
+            (e.type == DT_REG || e.type == DT_UNKNOWN) && IsAppleDoubleSidecar(it.fd, name)) {
+            continue;
+        }
+        bool isDirectory = e.type == DT_DIR;
+        bool isSymlink = e.type == DT_LNK;
+        StatFields st;
+        if (wantStat || (e.type == DT_UNKNOWN && (wantType || name == ".AppleDouble"))) {
+            st = StatAt(it.fd, nameZ.c_str(), whichInfo & kFSCatInfoCreateDate);
+            if (!st.ok && errno == ENOENT) continue;  // removed since the listing was read
+            if (st.ok && e.type == DT_UNKNOWN) {
+                isDirectory = st.isDirectory;
+                isSymlink = st.isSymlink;
+            }
+        }
+        if (isDirectory && name == ".AppleDouble") continue;
+
+        EntryLocation at = LocationOf(it, e, isDirectory);
+        if (catalogInfos) {
+            FSCatalogInfo& info = catalogInfos[count];
+            std::memset(&info, 0, sizeof info);
+            FillFields(whichInfo, at, isSymlink, st, info);
+            if (whichInfo & kFSCatInfoFinderInfo) {
+                if (isSymlink) {
+                    SetSymlinkFinderInfo(info);
+                } else {
+                    info.lazy = lazy;
+                    info.lazyIndex = (UInt32{lazy->generation} << 16) | count;
+                }
+            }
+        }
+        SInt32 dirID = 0;
+        if (isDirectory && (refs || specs)) {
+            dirID = Dirs().Intern(it.vRefNum, it.dirID, name, e.ino);
+        }
+        if (refs) {
+            if (isDirectory && dirID != 0) {
+                MakeDirRef(it.vRefNum, dirID, refs[count]);
+            } else {
+                MakeFileRef(it.vRefNum, it.dirID, name, e.ino, refs[count]);
+            }
+        }
+        if (specs) SetSpec(it.vRefNum, it.dirID, name, e.ino, specs[count]);
+        if (names) PosixNameToUnicode(name, names[count]);
+        it.batch.push_back({index, isDirectory});
+        ++count;
+    }
+    if (actualObjects) *actualObjects = count;
+    return it.next >= it.entries.size() ? errFSNoMoreItems : noErr;
+}
+
+OSErr FSGetCatalogInfo(const FSRef* ref, FSCatalogInfoBitmap whichInfo, FSCatalogInfo* catalogInfo,
+                       HFSUniStr255* outName, FSSpec* fsSpec, FSRef* parentRef) {
+    Resolved r;
+    if (OSErr err = Resolve(ref, r); err != noErr) return err;
+    if (catalogInfo || outName) {
+        OpenedEntry entry;
+        if (OSErr err = FSRefToEntry(*ref, entry); err != noErr) return err;
+        StatFields st = StatAt(entry.dirfd, entry.name.c_str(), whichInfo & kFSCatInfoCreateDate);
+        if (!st.ok) return OSErrFromErrno(errno);
+        if (catalogInfo) {
+            std::memset(catalogInfo, 0, sizeof *catalogInfo);
+            EntryLocation at{};
+            at.dirfd = entry.dirfd;
+            at.name = entry.name;
+            at.isDirectory = st.isDirectory;
+            // One item: probing for sidecars costs less than listing the folder.
+            at.mayHaveDotUnderscore = true;
+            at.mayHaveAppleDoubleDir = true;
+            FillFields(whichInfo, at, st.isSymlink, st, *catalogInfo);
+            if (whichInfo & kFSCatInfoFinderInfo) {
+                if (st.isSymlink) {
+                    SetSymlinkFinderInfo(*catalogInfo);
+                } else {
+                    CopyFinderInfo(ReadFinderInfo(at), *catalogInfo);
+                }
+            }
+        }
+        if (outName) {
+            if (r.isVolumeRoot) {
+                std::optional<Volume> v = FindVolume(r.vRefNum);
+                if (!v) return nsvErr;
+                std::u16string u;
+                Utf8ToUtf16(v->name, &u);
+                outName->length = static_cast<UInt16>(std::min<std::size_t>(u.size(), 255));
+                std::copy_n(u.begin(), outName->length, outName->unicode);
+            } else {
+                PosixNameToUnicode(r.name, *outName);
+            }
+        }
+    }
+    if (fsSpec) {
+        if (OSErr err = SpecOfResolved(r, *fsSpec); err != noErr) return err;
+    }
+    if (parentRef) {
+        if (r.isVolumeRoot) {
+            std::memset(parentRef, 0, sizeof *parentRef);  // a root has no parent
+        } else {
+            MakeDirRef(r.vRefNum, r.parentID, *parentRef);
+        }
+    }
+    return noErr;
+}
+
+OSErr FSpMakeFSRef(const FSSpec* spec, FSRef* ref) {
+    if (!spec || !ref) return paramErr;
+    std::optional<Volume> v = FindVolume(spec->vRefNum);
+    if (!v) return nsvErr;
+    if (spec->parID == kRootParentDirID) {
+        MakeDirRef(v->vRefNum, kRootDirID, *ref);
+        return noErr;
+    }
+    std::string dir;
+    if (OSErr err = DirectoryPath(spec->vRefNum, spec->parID, dir); err != noErr) return err;
+    const std::string_view roman(reinterpret_cast<const char*>(spec->name + 1),
+                                 std::min<std::size_t>(spec->name[0], 63));
+    if (roman.empty()) {
+        MakeDirRef(v->vRefNum, spec->parID, *ref);
+        return noErr;
+    }
+    const std::string name = ResolveSpecName(dir, roman);
+    struct stat st {};
+    if (::lstat(JoinPath(dir, name).c_str(), &st) != 0) return OSErrFromErrno(errno);
+    if (S_ISDIR(st.st_mode)) {
+        const SInt32 id = Dirs().Intern(v->vRefNum, spec->parID, name, st.st_ino);
+        if (id == 0) return memFullErr;
+        MakeDirRef(v->vRefNum, id, *ref);
+    } else {
+        MakeFileRef(v->vRefNum, spec->parID, name, st.st_ino, *ref);
+    }
+    return noErr;
+}
+
+OSErr FSMakeFSSpec(SInt16 vRefNum, SInt32 dirID, ConstStr255Param fileName, FSSpec* spec) {
+    if (!spec) return paramErr;
+    const std::string_view text =
+        fileName ? std::string_view(reinterpret_cast<const char*>(fileName + 1), fileName[0])
+                 : std::string_view();
+    std::string path;
+    if (vRefNum == 0 && dirID == 0) {
+        if (OSErr err = HFSPathToPosixPath(text, path); err != noErr) return err;
+    } else {
+        std::optional<Volume> v = FindVolume(vRefNum);
+        if (!v) return nsvErr;
+        std::string dir;
+        const SInt32 base = dirID == 0 ? kRootDirID : dirID;
+        if (OSErr err = DirectoryPath(vRefNum, base, dir); err != noErr) return err;
+        // A partial path relative to the folder: ":a:b" or a bare name.
+        std::string_view rest = text;
+        if (!rest.empty() && rest.front() == ':') rest.remove_prefix(1);
+        path = dir;
+        while (!rest.empty()) {
+            const std::size_t next = rest.find(':');
+            const std::string_view component = rest.substr(0, next);
+            if (component.empty()) {
+                if (path.size() > v->mountPoint.size()) path.erase(path.rfind('/'));
+                if (path.size() < v->mountPoint.size()) path = v->mountPoint;
+            } else {
+                path = JoinPath(path, ResolveSpecName(path, component));
+            }
+            if (next == std::string_view::npos) break;
+            rest.remove_prefix(next + 1);
+        }
+    }
+    FSRef ref;
+    const OSErr err = PosixPathToFSRef(path, ref, nullptr);
+    if (err == noErr) return FSRefToFSSpec(ref, *spec);
+    if (err != fnfErr) return err;
+    // The item is missing but its folder exists: the spec names it anyway.
+    const std::size_t slash = path.rfind('/');
+    const std::string parentPath = slash == 0 ? "/" : path.substr(0, slash);
+    FSRef parent;
+    bool parentIsDir = false;
+    if (PosixPathToFSRef(parentPath, parent, &parentIsDir) != noErr || !parentIsDir) {
+        return dirNFErr;
+    }
+    RefFields f;
+    UnpackRef(&parent, f);
+    std::memset(spec, 0, sizeof *spec);
+    spec->vRefNum = f.vRefNum;
+    spec->parID = f.id;
+    const std::string name = path.substr(slash + 1);
+    const std::u16string u = PosixNameToUnicode(name);
+    std::string roman;
+    if (!Utf16ToMacRoman(u, &roman) || roman.size() > 63) return bdNamErr;
+    SetPascal(spec->name, sizeof spec->name, roman);
+    return fnfErr;
+}
+
+OSErr FSPathMakeRef(const UInt8* posixPath, FSRef* ref, Boolean* isDirectory) {
+    if (!posixPath || !ref) return paramErr;
+    bool dir = false;
+    const OSErr err = PosixPathToFSRef(reinterpret_cast<const char*>(posixPath), *ref, &dir);
+    if (err == noErr && isDirectory) *isDirectory = dir;
+    return err;
+}
+
+OSErr FSRefMakePath(const FSRef* ref, UInt8* path, UInt32 maxPathSize) {
+    if (!ref || !path || maxPathSize == 0) return paramErr;
+    std::string p;
+    if (OSErr err = FSRefToPosixPath(*ref, p); err != noErr) return err;
+    if (p.size() + 1 > maxPathSize) return bdNamErr;
+    std::memcpy(path, p.c_str(), p.size() + 1);
+    return noErr;
+}
+
+Boolean FSRefIsDirectory(const FSRef* ref) {
+    RefFields f;
+    return UnpackRef(ref, f) && (f.flags & kRefDirectory);
+}
