@@ -1,0 +1,223 @@
+// seekwright: the command-line front end. `find` turns options into a find
+// command and prints the matches; `send` sends any event written in the
+// build-string syntax. Both are handled in this process by the same handler
+// the application installs.
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <span>
+#include <string>
+
+#include "cli/Options.h"
+#include "cli/Output.h"
+#include "command/SeekwrightHandler.h"
+#include "params/Terminology.h"
+#include "platform/AppleEvents.h"
+#include "platform/MacRoman.h"
+#include "platform/term/Terminal.h"
+#include "search/SearchState.h"
+#include "text/Alerts.h"
+
+namespace {
+
+constexpr int kExitOK = 0;
+constexpr int kExitStopAlert = 1;
+constexpr int kExitUsage = 2;
+constexpr int kExitInterrupted = 130;
+
+const char kUsage[] =
+    "Usage: seekwright find [OPTION]... [FOLDER]...\n"
+    "       seekwright send CLASS ID 'BUILD-STRING'\n"
+    "       seekwright --help | --version\n";
+
+const char kHelp[] =
+    "seekwright finds files and folders by name, type, creator, kind, label,\n"
+    "dates, comments, version and visibility, reading the Mac metadata that Linux\n"
+    "tools keep beside files.\n"
+    "\n"
+    "Commands:\n"
+    "  find [OPTION]... [FOLDER]...   search folders and print the matches;\n"
+    "                                 'seekwright find --help' lists the options\n"
+    "  send CLASS ID 'BUILD-STRING'   send any event written in the build-string\n"
+    "                                 syntax and print the reply in that syntax,\n"
+    "                                 e.g. seekwright send SkWr find \"Rslt:pat2\"\n"
+    "\n"
+    "Examples:\n"
+    "  seekwright find -r ~/Documents\n"
+    "  seekwright find -r --name-contains report --result hfs ~/Documents\n"
+    "  seekwright find -r --folders --no-files --json /srv/share\n";
+
+// Alerts go to standard error as one line each; a stop alert makes the exit
+// status 1.
+class StderrAlerts final : public AlertDisplay {
+  public:
+    SInt16 ShowAlert(AlertType type, ConstStr255Param error,
+                     ConstStr255Param explanation) override {
+        const char* kind = type == kAlertStopAlert      ? "stop"
+                           : type == kAlertCautionAlert ? "caution"
+                           : type == kAlertNoteAlert    ? "note"
+                                                        : "plain";
+        if (type == kAlertStopAlert) stopAlertShown = true;
+        std::string line = std::string("seekwright: ") + kind + ": " + Text(error);
+        if (explanation != nullptr && explanation[0] != 0) line += " " + Text(explanation);
+        TermWriteLine(line);
+        return kAlertStdAlertOKButton;
+    }
+    bool stopAlertShown = false;
+
+  private:
+    // One line: carriage returns and line feeds of the texts become blanks.
+    static std::string Text(ConstStr255Param text) {
+        std::string utf8 = MacRomanToUtf8(text + 1, text[0]);
+        for (char& c : utf8) c = (c == '\r' || c == '\n') ? ' ' : c;
+        return utf8;
+    }
+};
+
+StderrAlerts alerts;
+
+void Setup() {
+    InitAlertParams();
+    SetAlertDisplay(&alerts);
+    AEInstallEventHandler(kSeekwrightEventClass, kFindEventID, SeekwrightHandler, 0, false);
+    TermInstallInterruptHandler();
+}
+
+int Fail(const std::string& message) {
+    std::fprintf(stderr, "seekwright: %s\n", message.c_str());
+    return kExitUsage;
+}
+
+// The reply's error number, 0 when it has none.
+SInt32 ReplyError(const AppleEvent& reply) {
+    SInt32 error = 0;
+    DescType type;
+    Size size;
+    if (AEGetParamPtr(&reply, keyErrorNumber, typeSInt32, &type, &error, sizeof error, &size) !=
+        noErr)
+        return 0;
+    return error;
+}
+
+int ExitStatus() {
+    if (SearchState.userAborted) return kExitInterrupted;
+    return alerts.stopAlertShown ? kExitStopAlert : kExitOK;
+}
+
+int RunFind(std::span<const char* const> args) {
+    FindRequest request;
+    std::string error;
+    if (!ParseFindArguments(args, &request, &error))
+        return Fail(error + "\nTry 'seekwright find --help'.");
+    if (request.help) {
+        std::fputs(FindHelpText().c_str(), stdout);
+        return kExitOK;
+    }
+    Setup();
+    AppleEvent event, reply;
+    AEInitializeDesc(&event);
+    AEInitializeDesc(&reply);
+    if (!BuildFindEvent(request, &event, &error)) {
+        AEDisposeDesc(&event);
+        return Fail(error);
+    }
+    const OSErr err = AEProcessAppleEvent(&event, &reply);
+    AEDisposeDesc(&event);
+    const SInt32 replyErr = err == noErr ? ReplyError(reply) : err;
+    if (replyErr != 0) {
+        AEDisposeDesc(&reply);
+        return Fail("the find command failed (error " + std::to_string(replyErr) + ")");
+    }
+    AEDescList results;
+    AEInitializeDesc(&results);
+    if (AEGetParamDesc(&reply, keyDirectObject, typeAEList, &results) == noErr) {
+        static char buffer[1 << 16];
+        std::setvbuf(stdout, buffer, _IOFBF, sizeof buffer);
+        const OSType form = request.resultType != 0 ? request.resultType : kResultPOSIXPath;
+        PrintResults(results, form, request.format, stdout);
+        std::fflush(stdout);
+    }
+    AEDisposeDesc(&results);
+    AEDisposeDesc(&reply);
+    return ExitStatus();
+}
+
+// Build strings substitute '@' from arguments the command line does not
+// have: refuse one outside quoted text.
+bool HasSubstitution(const std::string& text) {
+    bool inText = false, inHex = false;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (inText) {
+            inText = c != '"' && c != '\'';
+            continue;
+        }
+        if (text.compare(i, 2, "\xC2\xAB") == 0) inHex = true;   // «
+        if (text.compare(i, 2, "\xC2\xBB") == 0) inHex = false;  // »
+        if (inHex) continue;
+        if (c == '"' || c == '\'') inText = true;
+        if (c == '@') return true;
+    }
+    return false;
+}
+
+int RunSend(std::span<const char* const> args) {
+    if (args.size() != 3) return Fail(std::string("send needs CLASS ID 'BUILD-STRING'\n") + kUsage);
+    OSType eventClass = 0, eventID = 0;
+    if (!ParseFourCharCode(args[0], &eventClass) || !ParseFourCharCode(args[1], &eventID))
+        return Fail("CLASS and ID are four-character codes, e.g. SkWr find");
+    // The build string is UTF-8; the parser reads "ƒ" in codes itself.
+    const std::string build = args[2];
+    if (HasSubstitution(build))
+        return Fail("'@' substitution is not available on the command line");
+    Setup();
+    AppleEvent event, reply;
+    AEInitializeDesc(&event);
+    AEInitializeDesc(&reply);
+    const OSType signature = kSeekwrightEventClass;
+    OSErr err =
+        AEBuildAppleEvent(eventClass, eventID, typeApplSignature, &signature, sizeof signature,
+                          kAutoGenerateReturnID, kAnyTransactionID, &event, build.c_str());
+    if (err != noErr)
+        return Fail("the build string is malformed (error " + std::to_string(err) + ")");
+    err = AEProcessAppleEvent(&event, &reply);
+    AEDisposeDesc(&event);
+    if (err != noErr) {
+        AEDisposeDesc(&reply);
+        return Fail("the event was not handled (error " + std::to_string(err) + ")");
+    }
+    char* text = nullptr;
+    if (AEPrintDescToText(&reply, &text) == noErr && text != nullptr) {
+        std::printf("%s\n", text);
+        std::free(text);
+    }
+    const SInt32 replyErr = ReplyError(reply);
+    AEDisposeDesc(&reply);
+    if (replyErr != 0) return kExitUsage;
+    return ExitStatus();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::span<const char* const> args(const_cast<const char* const*>(argv) + 1,
+                                      static_cast<std::size_t>(argc > 0 ? argc - 1 : 0));
+    if (args.empty()) {
+        std::fputs(kUsage, stderr);
+        return kExitUsage;
+    }
+    const std::string command = args[0];
+    if (command == "--help" || command == "-h" || command == "help") {
+        std::fputs(kUsage, stdout);
+        std::fputs("\n", stdout);
+        std::fputs(kHelp, stdout);
+        return kExitOK;
+    }
+    if (command == "--version") {
+        std::printf("seekwright %s\n", SW_VERSION);
+        return kExitOK;
+    }
+    if (command == "find") return RunFind(args.subspan(1));
+    if (command == "send") return RunSend(args.subspan(1));
+    return Fail("unknown command '" + command + "'\n" + kUsage);
+}

@@ -1,0 +1,36 @@
+// The criteria an entry is judged by, as one ordered table. EvaluateItem runs
+// every row whose criterion the find command set, in table order: the rows
+// for all items before the entry is counted, the file-only rows after. A new
+// criterion is a new row here, not a change to the evaluation driver.
+#pragma once
+
+#include <span>
+
+#include "platform/CoreFoundation.h"
+#include "platform/Files.h"
+#include "platform/MacTypes.h"
+
+// One entry being judged. Finder information stays unread in `catalogInfo`
+// until a test asks for it (FSCatalogInfoFinderInfo and its readers).
+struct ItemUnderTest {
+    FSCatalogInfo* catalogInfo;
+    const FSRef* ref;
+    CFStringRef name;            // form D
+    ConstStr255Param romanName;  // Mac OS Roman, empty when the name has none
+    Boolean isFolder;
+};
+
+enum class CriterionScope : UInt8 {
+    kAllItems,   // files and folders: visibility, name, label, dates, comments
+    kFilesOnly,  // kind, size, creator, file type, version
+};
+
+struct CriterionTest {
+    const char* name;
+    CriterionScope scope;
+    Boolean (*isSet)();                      // does the current request use it?
+    Boolean (*passes)(ItemUnderTest& item);  // run only when isSet()
+};
+
+// Every criterion the engine can test, in evaluation order.
+std::span<const CriterionTest> CriterionTests();

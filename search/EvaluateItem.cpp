@@ -1,0 +1,92 @@
+#include "command/ProgressWindow.h"
+#include "params/SearchParameters.h"
+#include "platform/Events.h"
+#include "search/CriterionTests.h"
+#include "search/SearchState.h"
+
+namespace {
+
+bool SearchGoesOn() {
+    return SearchState.searchActive && !SearchState.userAborted;
+}
+
+// Runs every requested test of `scope`; none is skipped because an earlier
+// one failed, so every probe a request asks for sees every entry it applies to.
+bool RunTests(CriterionScope scope, ItemUnderTest& item) {
+    bool passed = true;
+    for (const CriterionTest& test : CriterionTests()) {
+        if (test.scope != scope || !test.isSet()) continue;
+        if (!test.passes(item)) passed = false;
+    }
+    return passed;
+}
+
+void Descend(const FSRef* ref, CFStringRef itemName) {
+    CFMutableStringRef path = SearchState.currentRootPath;
+    if (path == nullptr) return;
+    const CFIndex before = CFStringGetLength(path);
+    const CFIndex added =
+        AppendPathComponent(path, itemName, SearchParameters.resultType == FourCC("path"));
+    // An error below is not the parent's: what could be walked has been.
+    (void)IterateFolder(ref);
+    CFStringDelete(path, CFRangeMake(before, added));
+}
+
+}  // namespace
+
+void EvaluateItem(FSCatalogInfo* catalogInfo, const FSRef* ref, const HFSUniStr255* name) {
+    if (!SearchGoesOn()) return;
+    const SearchParametersRecord& p = SearchParameters;
+
+    // The name in form D, and its Mac OS Roman form for the 'name' result.
+    CFMutableStringRef itemName = CFStringCreateMutable(kCFAllocatorDefault, 0);
+    if (itemName == nullptr) return;
+    const CFIndex units = name->length <= 255 ? name->length : 255;
+    CFStringAppendCharacters(itemName, name->unicode, units);
+    CFStringNormalize(itemName, kCFStringNormalizationFormD);
+    Str255 romanName;
+    if (!CFStringGetPascalString(itemName, romanName, sizeof romanName, kCFStringEncodingMacRoman))
+        romanName[0] = 0;
+
+    if (p.wantDisplay) {
+        UpdateProgressWindow(SearchState.currentRootPath, itemName, SearchState.filesScanned,
+                             SearchState.foldersScanned, SearchState.filesMatched,
+                             SearchState.foldersMatched, SearchState.criteriaText);
+        EventRecord event;
+        (void)WaitNextEvent(updateMask, &event, 0, nullptr);
+    }
+
+    const bool isFolder = (catalogInfo->nodeFlags & kFSNodeIsDirectoryMask) != 0;
+    ItemUnderTest item{catalogInfo, ref, itemName, romanName, isFolder};
+    const bool passedCommon = RunTests(CriterionScope::kAllItems, item);
+
+    if (isFolder) {
+        ++SearchState.foldersScanned;
+        ++SearchState.itemsScanned;
+        if (p.wantFolders && passedCommon) {
+            ++SearchState.foldersMatched;
+            ++SearchState.itemsMatched;
+            EmitResult(ref, itemName, romanName);
+        }
+        // Invisible and unmatched folders are walked too: only their own
+        // matching depends on the criteria.
+        if (p.wantSubfolders) Descend(ref, itemName);
+    } else {
+        ++SearchState.filesScanned;
+        ++SearchState.itemsScanned;
+        const bool passedFile = RunTests(CriterionScope::kFilesOnly, item);
+        if (p.wantFiles && passedCommon && passedFile) {
+            ++SearchState.filesMatched;
+            ++SearchState.itemsMatched;
+            EmitResult(ref, itemName, romanName);
+        }
+    }
+
+    CFRelease(itemName);
+
+    if (!SearchState.userAborted) SearchState.userAborted = CommandPeriodDown();
+    // The intake never yields a limit below 1 other than -1 (none); ">=" also
+    // keeps any other negative value from stopping the search at once.
+    if (p.maxMatches >= 0 && SearchState.itemsMatched >= p.maxMatches)
+        SearchState.searchActive = false;
+}

@@ -1,0 +1,3 @@
+#include "search/SearchState.h"
+
+SearchStateRecord SearchState{};
