@@ -20,8 +20,8 @@ struct EntryLocation {
     int dirfd;
     std::string_view name;
     bool isDirectory;
-    bool mayHaveDotUnderscore;  // "._<name>" was seen in the same listing
-    bool mayHaveAppleDoubleDir; // ".AppleDouble" was seen in the same listing
+    bool mayHaveDotUnderscore;   // "._<name>" was seen in the same listing
+    bool mayHaveAppleDoubleDir;  // ".AppleDouble" was seen in the same listing
 };
 
 // The 32 bytes of Finder information, big-endian, from the first store that has it.
@@ -43,5 +43,11 @@ std::optional<std::int64_t> ReadStoredCreationDate(const EntryLocation& at);
 // True when `name` in `dirfd` is a genuine AppleDouble sidecar ("._x" that
 // validates), i.e. metadata and not an item to list.
 bool IsAppleDoubleSidecar(int dirfd, std::string_view name);
+
+// The attribute half of the readers above, over any attribute set (tests use
+// tables for the namespaces that only the hfs and hfsplus drivers can write).
+class AttrSource;
+std::optional<std::array<std::uint8_t, 32>> FinderInfoFromAttributes(const AttrSource& attrs);
+std::vector<std::uint8_t> ResourceForkFromAttributes(const AttrSource& attrs);
 
 }  // namespace sw::posix
