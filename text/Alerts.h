@@ -44,5 +44,6 @@ struct AlertDisplay {
                              ConstStr255Param explanation) = 0;
 };
 // Installs `display` (not owned; nullptr restores the headless display) and
-// returns the previous one.
+// returns the previous one (nullptr when that was the headless default).
+// The headless and recording displays are in text/AlertDisplays.h.
 AlertDisplay* SetAlertDisplay(AlertDisplay* display);
