@@ -3,8 +3,13 @@
 //
 // Ownership: every routine that fills an AEDesc* gives the caller a reference
 // that the caller releases with AEDisposeDesc. Copying an AEDesc struct by
-// value shares its data (the data handle is reference-counted); AEDuplicateDesc
-// makes an independent reference to the same data as well.
+// value shares its data, so a list changed through one copy (AEPutPtr
+// replacing an item) is changed for every copy; but a value copy is not a new
+// reference: dispose of the data once, through one of the copies.
+// AEDuplicateDesc hands out a new reference to the same data (a reference
+// count); each reference is disposed of on its own. Getters (AEGetNthDesc,
+// AEGetParamDesc, AECoerceDesc, ...) hand out data that later changes to the
+// container do not reach, and putters copy what they store.
 #pragma once
 
 #include <cstddef>
@@ -99,11 +104,23 @@ OSErr AECreateDesc(DescType type, const void* data, Size size, AEDesc* out);
 OSErr AEDuplicateDesc(const AEDesc* desc, AEDesc* out);
 OSErr AEDisposeDesc(AEDesc* desc);  // releases one reference; leaves a null descriptor
 Size AEGetDescDataSize(const AEDesc* desc);
-OSErr AEGetDescData(const AEDesc* desc, void* buffer, Size bufferSize);  // copies min(size, bufferSize)
-// Pointer to the descriptor's bytes, valid while any reference lives; nullptr for a null descriptor.
+// Copies min(size, bufferSize) bytes; a list, record or event gives its flattening.
+// errAENotAEDesc for a descriptor without data.
+OSErr AEGetDescData(const AEDesc* desc, void* buffer, Size bufferSize);
+// Pointer to a scalar descriptor's bytes, valid while any reference lives;
+// nullptr for a null descriptor or a list, record or event.
 const void* AEGetDescDataPtr(const AEDesc* desc);
 OSErr AECoerceDesc(const AEDesc* desc, DescType toType, AEDesc* out);  // errAECoercionFail
 OSErr AECoercePtr(DescType type, const void* data, Size size, DescType toType, AEDesc* out);
+
+// A coercion added by another layer (the file system layer installs 'fss ' and
+// 'alis' -> 'fsrf' at start-up). The routine receives a descriptor of the
+// installed from-type and fills `out` with a new descriptor of `toType`,
+// returning errAECoercionFail (or another code) when it cannot. Installed
+// coercions are tried before the built-in ones; installing again replaces.
+using AECoercionProc = OSErr (*)(const AEDesc* from, DescType toType, AEDesc* out);
+OSErr AEInstallCoercionHandler(DescType fromType, DescType toType, AECoercionProc handler);
+OSErr AERemoveCoercionHandler(DescType fromType, DescType toType);  // errAEHandlerNotFound
 
 // --- Lists and records -----------------------------------------------------
 // factoring must be nullptr and 0; isRecord selects 'reco' over 'list'.
@@ -121,8 +138,8 @@ OSErr AEGetNthDesc(const AEDescList* list, long index, DescType desiredType, AEK
 OSErr AEDeleteItem(AEDescList* list, long index);
 OSErr AEPutKeyPtr(AERecord* record, AEKeyword key, DescType type, const void* data, Size size);
 OSErr AEPutKeyDesc(AERecord* record, AEKeyword key, const AEDesc* desc);
-OSErr AEGetKeyPtr(const AERecord* record, AEKeyword key, DescType desiredType,
-                  DescType* actualType, void* buffer, Size maxSize, Size* actualSize);
+OSErr AEGetKeyPtr(const AERecord* record, AEKeyword key, DescType desiredType, DescType* actualType,
+                  void* buffer, Size maxSize, Size* actualSize);
 OSErr AEGetKeyDesc(const AERecord* record, AEKeyword key, DescType desiredType, AEDesc* out);
 OSErr AEDeleteKeyDesc(AERecord* record, AEKeyword key);
 
@@ -144,8 +161,7 @@ OSErr AEPutAttributePtr(AppleEvent* event, AEKeyword key, DescType type, const v
 OSErr AEPutAttributeDesc(AppleEvent* event, AEKeyword key, const AEDesc* desc);
 OSErr AEGetAttributePtr(const AppleEvent* event, AEKeyword key, DescType desiredType,
                         DescType* actualType, void* buffer, Size maxSize, Size* actualSize);
-OSErr AEGetAttributeDesc(const AppleEvent* event, AEKeyword key, DescType desiredType,
-                         AEDesc* out);
+OSErr AEGetAttributeDesc(const AppleEvent* event, AEKeyword key, DescType desiredType, AEDesc* out);
 
 // Object specifier (the Finder comment request builds one by name).
 OSErr CreateObjSpecifier(DescType desiredClass, AEDesc* container, DescType keyForm,
@@ -161,14 +177,21 @@ OSErr AEBuildDesc(AEDesc* out, const char* format, ...);
 OSErr AEBuildAppleEvent(AEEventClass eventClass, AEEventID eventID, DescType addressType,
                         const void* address, Size addressLength, AEReturnID returnID,
                         AETransactionID transactionID, AppleEvent* out, const char* format, ...);
-// Writes any descriptor back in build-string syntax (an event as its parameters).
-// The text is UTF-8; 0xC4 in codes is written as "ƒ".
+// The same for a text of `length` bytes (not zero-terminated) whose @ signs
+// take args[0], args[1], ... in turn; an @ beyond argCount is a syntax error.
+OSErr AEBuildDescWithArgs(AEDesc* out, const char* text, Size length, const AEDesc* const* args,
+                          long argCount);
+// Writes any descriptor in build-string syntax (an event as
+// class\id{params, &attribute:value...}) such that AEBuildDesc reads it back
+// to an equal descriptor. The text is UTF-8; 0xC4 in codes is written as "ƒ".
 OSErr AEPrintDescToText(const AEDesc* desc, char** text);  // caller frees with std::free
 
 // --- Flattening -------------------------------------------------------------
 // A self-contained byte form of any descriptor (events included) that
 // AEUnflattenDesc reads back to an equal descriptor. Truncated or malformed
 // input gives errAECorruptData, never an over-read.
+// errAEBufferTooSmall (with *actualSize the size needed) when the buffer is short.
+inline constexpr OSErr errAEBufferTooSmall = -1741;
 Size AESizeOfFlattenedDesc(const AEDesc* desc);
 OSErr AEFlattenDesc(const AEDesc* desc, void* buffer, Size bufferSize, Size* actualSize);
 OSErr AEUnflattenDesc(const void* buffer, Size bufferSize, AEDesc* out);
@@ -178,14 +201,37 @@ OSErr AEInstallEventHandler(AEEventClass eventClass, AEEventID eventID,
                             AEEventHandlerProcPtr handler, long refcon, Boolean isSysHandler);
 OSErr AERemoveEventHandler(AEEventClass eventClass, AEEventID eventID,
                            AEEventHandlerProcPtr handler, Boolean isSysHandler);
-// Dispatches `event` to its installed handler in this process and fills
-// `reply` (a record-shaped 'aevt' reply). A non-zero handler result is stored
-// as the reply's 'errn'; no handler gives errAEEventNotHandled.
+// Dispatches `event` to its installed handler in this process (exact
+// class/id first, then '****' wildcards). With a non-null `reply`, a reply
+// event ('aevt'/'ansr', the event's return and transaction ids) is made into
+// *reply for the handler to fill and the caller to dispose of; with a null
+// `reply` the handler receives a null descriptor (no reply wanted). A
+// non-zero handler result is stored as the reply's 'errn' ('long'), unless
+// the handler put an 'errn' itself, and is also returned. No handler:
+// errAEEventNotHandled (stored in the reply as well).
 OSErr AEProcessAppleEvent(const AppleEvent* event, AppleEvent* reply);
-// Sends `event`. Targets registered with AERegisterTarget (for example the
-// Finder responder, 'MACS') and this application's own signature are handled
-// in-process; idleProc is called while waiting.
+
+// A target's answer routine: `reply` is a reply event made by AESend for the
+// target to fill, or a null descriptor when the sender wants no reply. A
+// non-zero result becomes the reply's 'errn' (unless one is already there).
+using AETargetHandler = OSErr (*)(const AppleEvent* event, AppleEvent* reply);
+// Hands the event to the installed handler (see AEProcessAppleEvent) and
+// returns its result, errAEEventNotHandled when there is none. Register it as
+// the target for this application's own signature:
+//   AERegisterTarget('SkWr', AEDispatchToInstalledHandlers).
+OSErr AEDispatchToInstalledHandlers(const AppleEvent* event, AppleEvent* reply);
+// Makes `signature` ('sign' addresses) answered in-process by `handler`
+// (for example the Finder responder for 'MACS'); nullptr removes it.
+OSErr AERegisterTarget(OSType signature, AETargetHandler handler);
+
+// Sends `event` to its 'addr' attribute: a 4-byte typeApplSignature address
+// registered with AERegisterTarget (procNotFound when none is), or, with a
+// null address, this process's installed handlers. Targets run synchronously
+// inside the call, so timeOutInTicks, priority, idleProc and filterProc have
+// nothing to do. kAEWaitReply fills *reply with the reply event (caller
+// disposes); kAENoReply gives the target a null reply and leaves *reply null
+// (reply may be nullptr). kAEQueueReply: errAEUnknownSendMode (no queue
+// here). Returns noErr once delivered: the target's failure is in 'errn'.
+// Other address types: errAEUnknownAddressType.
 OSErr AESend(const AppleEvent* event, AppleEvent* reply, AESendMode sendMode, SInt16 priority,
              SInt32 timeOutInTicks, AEIdleProcPtr idleProc, void* filterProc);
-using AETargetHandler = OSErr (*)(const AppleEvent* event, AppleEvent* reply);
-OSErr AERegisterTarget(OSType signature, AETargetHandler handler);
