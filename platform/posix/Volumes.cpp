@@ -159,9 +159,13 @@ class VolumeTable {
             }
             const std::string key = v.mountPoint + '\0' + std::to_string(v.dev);
             auto it = refNums_.find(key);
-            if (it == refNums_.end()) {
+            const bool taken = it != refNums_.end() &&
+                               std::any_of(volumes.begin(), volumes.end(), [&](const Volume& o) {
+                                   return o.vRefNum == it->second;
+                               });
+            if (it == refNums_.end() || taken) {
                 if (nextRefNum_ <= -32767) continue;  // out of numbers: leave the volume out
-                it = refNums_.emplace(key, nextRefNum_--).first;
+                it = refNums_.insert_or_assign(key, nextRefNum_--).first;
             }
             v.vRefNum = it->second;
             volumes.push_back(std::move(v));
