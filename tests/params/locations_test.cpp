@@ -162,9 +162,10 @@ TEST_F(LocationsTest, BadItemsNeverTurnIntoEveryVolume) {
         EXPECT_EQ(R.searchDisks.dataHandle, nullptr) << row.name;  // no default list
         ASSERT_NE(R.searchFolders.dataHandle, nullptr) << row.name;
         EXPECT_EQ(CountItems(R.searchFolders), row.kept) << row.name;
-        if (row.kept == 1)
+        if (row.kept == 1) {
             EXPECT_TRUE(SameSpec(ItemSpec(R.searchFolders, 1), SpecOf("TestDisk:Docs")))
                 << row.name;
+        }
         ASSERT_EQ(alerts_.alerts.size(), row.folders.size() - row.kept) << row.name;
         for (const RecordedAlert& alert : alerts_.alerts)
             EXPECT_EQ(alert.error.rfind("Could not convert \"", 0), 0u) << row.name;

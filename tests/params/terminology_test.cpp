@@ -137,7 +137,9 @@ TEST(Terminology, DescriptorTypesMatchTheValueForm) {
                 EXPECT_EQ(term.sendType, typeChar) << term.name;
                 break;
         }
-        if (term.sendType != typeAEList) EXPECT_EQ(term.itemType, 0u) << term.name;
+        if (term.sendType != typeAEList) {
+            EXPECT_EQ(term.itemType, 0u) << term.name;
+        }
     }
 }
 
