@@ -117,6 +117,11 @@ OSErr FSPathMakeRef(const UInt8* posixPath, FSRef* ref, Boolean* isDirectory);
 OSErr FSRefMakePath(const FSRef* ref, UInt8* path, UInt32 maxPathSize);
 Boolean FSRefIsDirectory(const FSRef* ref);
 
+// Registers with the Apple Event Manager the coercions 'fss ' -> 'fsrf',
+// 'alis' -> 'fsrf' (through ResolveAlias) and 'fsrf' -> 'fss '. Call once at
+// start-up, before any location list is read as FSRefs.
+OSErr InstallFileCoercions();
+
 // --- Volumes ----------------------------------------------------------------
 using FSVolumeRefNum = SInt16;
 using FSVolumeInfoBitmap = UInt32;
