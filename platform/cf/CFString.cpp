@@ -113,6 +113,17 @@ void AppendMapped(const UChar* unit, int32_t units, CFOptionFlags options, std::
         out->push_back((options & kCFCompareCaseInsensitive) ? AsciiLower(u) : u);
         return;
     }
+    CFOptionFlags mapping = options & (kCFCompareCaseInsensitive | kCFCompareNonliteral |
+                                       kCFCompareDiacriticInsensitive);
+    if (mapping == 0) {
+        out->append(reinterpret_cast<const char16_t*>(unit), static_cast<std::size_t>(units));
+        return;
+    }
+    if (mapping == kCFCompareCaseInsensitive && units == 1 &&
+        !u_hasBinaryProperty(unit[0], UCHAR_CHANGES_WHEN_CASEFOLDED)) {
+        out->push_back(unit[0]);  // most marks and caseless letters: no folding call
+        return;
+    }
     UChar buffer[64];
     int32_t length = units;
     std::memcpy(buffer, unit, sizeof(UChar) * static_cast<std::size_t>(units));

@@ -56,18 +56,33 @@ bool IsLowSurrogate(char16_t u) {
     return u >= 0xDC00 && u <= 0xDFFF;
 }
 
-// Direct mapping, one UTF-16 unit per byte; false at the first unit that has
+// Direct mapping, one UTF-16 unit per byte, composing a letter with one
+// following mark on the way (the form D names from the catalog: "e" U+0301
+// gives 0x8E without a full normalisation). false at the first unit that has
 // no Mac OS Roman form (surrogates never have one).
 bool MapDirect(std::u16string_view text, std::string* out) {
     out->clear();
     out->reserve(text.size());
+    char16_t previous = 0;  // the Unicode character of the last byte written
     for (char16_t u : text) {
         unsigned char byte = 0;
-        if (!UnicodeToMacRoman(u, &byte)) {
-            out->clear();
-            return false;
+        if (UnicodeToMacRoman(u, &byte)) {
+            out->push_back(static_cast<char>(byte));
+            previous = u;
+            continue;
         }
-        out->push_back(static_cast<char>(byte));
+        if (previous != 0 && u >= 0x0300 && u <= 0x036F) {
+            UErrorCode status = U_ZERO_ERROR;
+            const UNormalizer2* nfc = unorm2_getNFCInstance(&status);
+            UChar32 composed = U_SUCCESS(status) ? unorm2_composePair(nfc, previous, u) : -1;
+            if (composed > 0 && UnicodeToMacRoman(static_cast<char32_t>(composed), &byte)) {
+                out->back() = static_cast<char>(byte);
+                previous = static_cast<char16_t>(composed);
+                continue;
+            }
+        }
+        out->clear();
+        return false;
     }
     return true;
 }
@@ -114,8 +129,9 @@ std::string MacRomanToUtf8(const unsigned char* bytes, std::size_t length) {
 
 bool Utf16ToMacRoman(std::u16string_view text, std::string* out) {
     if (MapDirect(text, out)) return true;
-    // Something did not map: perhaps a decomposed letter that Mac OS Roman
-    // has precomposed. Compose and try once more.
+    // Something did not map. Full composition still helps where the pairwise
+    // step cannot (a singleton such as the ohm sign, marks out of canonical
+    // order); try once more on the composed text.
     for (std::size_t i = 0; i < text.size(); ++i) {
         if (IsHighSurrogate(text[i])) {
             if (i + 1 >= text.size() || !IsLowSurrogate(text[i + 1])) return false;

@@ -211,6 +211,21 @@ TEST(CFString, CaseInsensitiveFind) {
     }
 }
 
+TEST(CFString, CaseSensitiveFindOnNonAscii) {
+    CF h(MakeD(u"R\u00E9sum\u00E9"));
+    CF lower(MakeD(u"\u00E9"));
+    CF upper(MakeD(u"\u00C9"));
+    CFRange r{};
+    ASSERT_TRUE(CFStringFindWithOptions(h.str(), lower.str(), CFRangeMake(0, 8), 0, &r));
+    EXPECT_EQ(r.location, 1);
+    EXPECT_EQ(r.length, 2);
+    ASSERT_TRUE(CFStringFindWithOptions(h.str(), lower.str(), CFRangeMake(0, 8),
+                                        kCFCompareBackwards, &r));
+    EXPECT_EQ(r.location, 6);
+    EXPECT_FALSE(CFStringFindWithOptions(h.str(), upper.str(), CFRangeMake(0, 8), 0, &r));
+    EXPECT_EQ(r.location, kCFNotFound);
+}
+
 TEST(CFString, FindWithinARange) {
     CF h(Make(u"bass"));
     CF n(Make(u"s"));
