@@ -219,8 +219,8 @@ TEST(CFString, CaseSensitiveFindOnNonAscii) {
     ASSERT_TRUE(CFStringFindWithOptions(h.str(), lower.str(), CFRangeMake(0, 8), 0, &r));
     EXPECT_EQ(r.location, 1);
     EXPECT_EQ(r.length, 2);
-    ASSERT_TRUE(CFStringFindWithOptions(h.str(), lower.str(), CFRangeMake(0, 8),
-                                        kCFCompareBackwards, &r));
+    ASSERT_TRUE(
+        CFStringFindWithOptions(h.str(), lower.str(), CFRangeMake(0, 8), kCFCompareBackwards, &r));
     EXPECT_EQ(r.location, 6);
     EXPECT_FALSE(CFStringFindWithOptions(h.str(), upper.str(), CFRangeMake(0, 8), 0, &r));
     EXPECT_EQ(r.location, kCFNotFound);
