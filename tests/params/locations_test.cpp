@@ -272,9 +272,32 @@ TEST_F(LocationsTest, FullPathToFileSpecification) {
     OSErr err = FSpLocationFromFullPath(SInt16(sizeof unknownVolume - 1), unknownVolume, &spec);
     EXPECT_NE(err, noErr);
     if (spec.vRefNum == 0) {
-        EXPECT_EQ(spec.parID, 0);
+        SInt32 parID = spec.parID;  // packed field: no reference to it
+        EXPECT_EQ(parID, 0);
         EXPECT_EQ(spec.name[0], 0);
     }
+}
+
+}  // namespace
+}  // namespace intake_test
+
+namespace intake_test {
+namespace {
+
+// Conversion works on intake's own list: the event keeps what the caller sent.
+TEST_F(LocationsTest, EventKeepsTheCallersItems) {
+    ListBuilder folders;
+    folders.Text("TestDisk:Docs:").Text("TestDisk:Gone:");
+    FindEvent event;
+    event.Desc(keySearchFolders, folders.get());
+    EXPECT_EQ(MyGetAllParameters(event.get()), noErr);
+    EXPECT_EQ(CountItems(SearchParameters.searchFolders), 1);
+    AEDescList sent;
+    ASSERT_EQ(AEGetParamDesc(event.get(), keySearchFolders, typeAEList, &sent), noErr);
+    ASSERT_EQ(CountItems(sent), 2);
+    EXPECT_EQ(ItemType(sent, 1), typeChar);
+    EXPECT_EQ(ItemType(sent, 2), typeChar);
+    AEDisposeDesc(&sent);
 }
 
 }  // namespace
