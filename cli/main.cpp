@@ -13,9 +13,11 @@
 #include "command/SeekwrightHandler.h"
 #include "params/Terminology.h"
 #include "platform/AppleEvents.h"
+#include "platform/Files.h"
 #include "platform/MacRoman.h"
 #include "platform/term/Terminal.h"
 #include "search/SearchState.h"
+#include "text/AlertDisplays.h"
 #include "text/Alerts.h"
 
 namespace {
@@ -47,31 +49,17 @@ const char kHelp[] =
     "  seekwright find -r --name-contains report --result hfs ~/Documents\n"
     "  seekwright find -r --folders --no-files --json /srv/share\n";
 
-// Alerts go to standard error as one line each; a stop alert makes the exit
-// status 1.
+// Alerts go to standard error as one line each (the headless display's
+// format); a stop alert makes the exit status 1.
 class StderrAlerts final : public AlertDisplay {
   public:
     SInt16 ShowAlert(AlertType type, ConstStr255Param error,
                      ConstStr255Param explanation) override {
-        const char* kind = type == kAlertStopAlert      ? "stop"
-                           : type == kAlertCautionAlert ? "caution"
-                           : type == kAlertNoteAlert    ? "note"
-                                                        : "plain";
         if (type == kAlertStopAlert) stopAlertShown = true;
-        std::string line = std::string("seekwright: ") + kind + ": " + Text(error);
-        if (explanation != nullptr && explanation[0] != 0) line += " " + Text(explanation);
-        TermWriteLine(line);
+        TermWriteLine(FormatAlertLine(type, error, explanation));
         return kAlertStdAlertOKButton;
     }
     bool stopAlertShown = false;
-
-  private:
-    // One line: carriage returns and line feeds of the texts become blanks.
-    static std::string Text(ConstStr255Param text) {
-        std::string utf8 = MacRomanToUtf8(text + 1, text[0]);
-        for (char& c : utf8) c = (c == '\r' || c == '\n') ? ' ' : c;
-        return utf8;
-    }
 };
 
 StderrAlerts alerts;
@@ -79,6 +67,7 @@ StderrAlerts alerts;
 void Setup() {
     InitAlertParams();
     SetAlertDisplay(&alerts);
+    InstallFileCoercions();
     AEInstallEventHandler(kSeekwrightEventClass, kFindEventID, SeekwrightHandler, 0, false);
     TermInstallInterruptHandler();
 }
