@@ -56,9 +56,18 @@ Boolean WaitNextEvent(UInt16 eventMask, EventRecord* event, UInt32 sleep, void*)
 
 OSErr Gestalt(OSType selector, SInt32* response) {
     if (response == nullptr) return paramErr;
-    // Answer as a supported system (10.4 and later); nothing else is asked.
+    // Answer as a supported system (10.4 and later) with the appearance and
+    // the menu layout that start-up checks for.
     if (selector == gestaltSystemVersion) {
         *response = 0x1040;
+        return noErr;
+    }
+    if (selector == FourCC("appr")) {  // appearance present
+        *response = 1;
+        return noErr;
+    }
+    if (selector == FourCC("menu")) {  // the menu manager's modern layout
+        *response = 2;
         return noErr;
     }
     return -5551;  // gestaltUndefSelectorErr
