@@ -25,6 +25,8 @@ class IntakeTest : public ::testing::Test {
         std::filesystem::create_directories(root_ / "other");
         sw::posix::SetVolumeTableForTesting(
             {{"TestDisk", (root_ / "disk").string()}, {"OtherDisk", (root_ / "other").string()}});
+        // The handler reads location items as FSRefs through these.
+        ASSERT_EQ(InstallFileCoercions(), noErr);
         ClearSearchParameters();
     }
     void TearDown() override {
