@@ -33,7 +33,7 @@ void Split48(std::int64_t v, UInt16& high, UInt32& low) {
 // Days since 1970-01-01 of a proleptic Gregorian date (any month value: it is
 // carried into the year).
 std::int64_t DaysFromCivil(std::int64_t y, std::int64_t m, std::int64_t d) {
-    y += (m >= 0 ? (m - 1) / 12 : (m - 12) / 12);
+    y += (m >= 1 ? (m - 1) / 12 : (m - 12) / 12);
     m = ((m - 1) % 12 + 12) % 12 + 1;
     y -= m <= 2;
     const std::int64_t era = (y >= 0 ? y : y - 399) / 400;

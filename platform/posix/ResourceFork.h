@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/Files.h"
 #include "platform/MacTypes.h"
 
 namespace sw::posix {
@@ -36,6 +37,11 @@ class ResourceForkMap {
   private:
     std::vector<ResourceInfo> resources_;
 };
+
+// Opens an already-read fork as the current resource file of the Resource
+// Manager calls (FSpOpenResFile's second half): its reference number, or -1
+// with ResError() set when the map is corrupt (mapReadErr) or empty (eofErr).
+ResFileRefNum OpenResFileFromBytes(std::vector<std::uint8_t> fork);
 
 // The short version string of a 'vers' resource (the Pascal string at byte 6),
 // nullopt when the resource is too short for it.
