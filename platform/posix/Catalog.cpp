@@ -708,7 +708,7 @@ OSErr FSRefToEntry(const FSRef& ref, OpenedEntry& entry) {
     if (r.isVolumeRoot) {
         // The root has no name in a parent on its own volume: use "." inside it.
         entry.dirfd = ::open(r.path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        entry.name = ".";
+        entry.name.assign(1, '.');
     } else {
         entry.dirfd = ::open(r.parentPath.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
         entry.name = r.name;

@@ -154,7 +154,8 @@ class VolumeTable {
             std::string base = SanitizeName(c.name);
             v.name = base;
             for (int n = 2; NameTaken(v.name); ++n) {
-                std::string suffix = " " + std::to_string(n);
+                std::string suffix(1, ' ');
+                suffix += std::to_string(n);
                 v.name = base.substr(0, 63 - suffix.size()) + suffix;
             }
             const std::string key = v.mountPoint + '\0' + std::to_string(v.dev);
