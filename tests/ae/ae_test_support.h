@@ -65,6 +65,11 @@ struct Desc {
     Desc& operator=(const Desc&) = delete;
     ~Desc() { AEDisposeDesc(&d); }
     AEDesc* operator&() { return &d; }
+    // For reuse as an output: releases what it held first.
+    AEDesc* Out() {
+        AEDisposeDesc(&d);
+        return &d;
+    }
     const AEDesc* get() const { return &d; }
 };
 
