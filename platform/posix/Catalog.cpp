@@ -524,7 +524,8 @@ EntryLocation LocationOf(const OpaqueFSIterator& it, const RawEntry& e, bool isD
     at.dirfd = it.fd;
     at.name = std::string_view(it.names).substr(e.nameOffset, e.nameLength);
     at.isDirectory = isDirectory;
-    at.mayHaveDotUnderscore = it.dotUnderscoreTargets.count(at.name) != 0;
+    at.mayHaveDotUnderscore =
+        !it.dotUnderscoreTargets.empty() && it.dotUnderscoreTargets.count(at.name) != 0;
     at.mayHaveAppleDoubleDir = it.hasAppleDoubleDir;
     return at;
 }
@@ -858,7 +859,6 @@ OSErr FSGetCatalogInfoBulk(FSIterator iterator, UInt32 maximumObjects, UInt32* a
         const std::uint32_t index = static_cast<std::uint32_t>(it.next++);
         const RawEntry& e = it.entries[index];
         const std::string_view name = all.substr(e.nameOffset, e.nameLength);
-        std::string nameZ(name);  // names are packed without terminators
 
         // AppleDouble sidecars that validate are metadata, not items.
         if (name.size() > 2 && name[0] == '.' && name[1] == '_' &&
@@ -869,6 +869,7 @@ OSErr FSGetCatalogInfoBulk(FSIterator iterator, UInt32 maximumObjects, UInt32* a
         bool isSymlink = e.type == DT_LNK;
         StatFields st;
         if (wantStat || (e.type == DT_UNKNOWN && (wantType || name == ".AppleDouble"))) {
+            const std::string nameZ(name);  // names are packed without terminators
             st = StatAt(it.fd, nameZ.c_str(), whichInfo & kFSCatInfoCreateDate);
             if (!st.ok && errno == ENOENT) continue;  // removed since the listing was read
             if (st.ok && e.type == DT_UNKNOWN) {

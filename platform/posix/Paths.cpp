@@ -4,6 +4,7 @@
 // (the HFS convention) and with every byte that is not part of valid UTF-8
 // as U+F700 + byte. Valid UTF-8 that encodes U+F780..U+F7FF is escaped the
 // same way byte by byte, so the mapping back to bytes is exact for every name.
+#include <algorithm>
 #include <string>
 
 #include "platform/MacRoman.h"
@@ -112,6 +113,16 @@ std::string UnicodeToBytes(const UniChar* chars, std::size_t count, bool hfsForm
 }
 
 void PosixNameToUnicode(std::string_view posixName, HFSUniStr255& out) {
+    // Most names are plain ASCII: no conversion buffer for them.
+    if (posixName.size() <= 255 && std::all_of(posixName.begin(), posixName.end(), [](char c) {
+            return static_cast<unsigned char>(c) < 0x80;
+        })) {
+        out.length = static_cast<UInt16>(posixName.size());
+        for (std::size_t i = 0; i < posixName.size(); ++i) {
+            out.unicode[i] = posixName[i] == ':' ? u'/' : static_cast<UniChar>(posixName[i]);
+        }
+        return;
+    }
     const std::u16string u = BytesToUnicode(posixName, true);
     const std::size_t n = u.size() < 255 ? u.size() : 255;
     out.length = static_cast<UInt16>(n);

@@ -467,7 +467,7 @@ TEST(CatalogPaths, PosixRootIsSlashAndHfsRootIsTheVolumeName) {
     EXPECT_EQ(CopyPath(root, kCFURLHFSPathStyle), "Root");
     FSSpec spec{};
     ASSERT_EQ(FSGetCatalogInfo(&root, kFSCatInfoNone, nullptr, nullptr, &spec, nullptr), noErr);
-    EXPECT_EQ(spec.parID, kRootParentDirID);
+    EXPECT_EQ(SInt32{spec.parID}, kRootParentDirID);
     EXPECT_EQ(SpecName(spec), "Root");
 }
 
@@ -479,7 +479,7 @@ TEST(CatalogPaths, MakeFSSpecFromColonPaths) {
 
     FSSpec root{};
     ASSERT_EQ(FSMakeFSSpec(0, 0, Pascal("Data:").data(), &root), noErr);
-    EXPECT_EQ(root.parID, kRootParentDirID);
+    EXPECT_EQ(SInt32{root.parID}, kRootParentDirID);
     EXPECT_EQ(SpecName(root), "Data");
     FSRef rootRef{};
     ASSERT_EQ(FSpMakeFSRef(&root, &rootRef), noErr);
@@ -500,7 +500,7 @@ TEST(CatalogPaths, MakeFSSpecFromColonPaths) {
     FSSpec missing{};
     EXPECT_EQ(FSMakeFSSpec(0, 0, Pascal("Data:Docs:Nope").data(), &missing), fnfErr);
     EXPECT_EQ(SpecName(missing), "Nope");
-    EXPECT_EQ(missing.parID, readMe.parID);
+    EXPECT_EQ(SInt32{missing.parID}, SInt32{readMe.parID});
     EXPECT_EQ(FSMakeFSSpec(0, 0, Pascal("NoSuchVolume:").data(), &missing), nsvErr);
     EXPECT_EQ(FSMakeFSSpec(0, 0, Pascal(":Docs").data(), &missing), bdNamErr);
 
@@ -508,7 +508,7 @@ TEST(CatalogPaths, MakeFSSpecFromColonPaths) {
     FSSpec relative{};
     ASSERT_EQ(FSMakeFSSpec(readMe.vRefNum, readMe.parID, Pascal("Read Me").data(), &relative),
               noErr);
-    EXPECT_EQ(relative.parID, readMe.parID);
+    EXPECT_EQ(SInt32{relative.parID}, SInt32{readMe.parID});
 }
 
 TEST(CatalogPaths, SpecAndRefRoundTrip) {
@@ -542,8 +542,8 @@ TEST(CatalogIdentity, DirectoryIDsAreStable) {
     const Listing inner2 = List(RefOf(dir / "x"));
     ASSERT_EQ(inner1.items.size(), 1u);
     ASSERT_EQ(inner2.items.size(), 1u);
-    EXPECT_EQ(inner1.items[0].spec.parID, inner2.items[0].spec.parID);
-    EXPECT_GT(inner1.items[0].spec.parID, kRootDirID);
+    EXPECT_EQ(SInt32{inner1.items[0].spec.parID}, SInt32{inner2.items[0].spec.parID});
+    EXPECT_GT(SInt32{inner1.items[0].spec.parID}, kRootDirID);
     const Listing again = List(RefOf(dir.path()));
     EXPECT_EQ(std::memcmp(&again.items[0].ref, &first.items[0].ref, sizeof(FSRef)), 0);
 }

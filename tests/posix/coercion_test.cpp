@@ -48,7 +48,7 @@ TEST(FileCoercions, SpecAndAliasToRefAndBack) {
     ASSERT_EQ(AECoercePtr(typeFSRef, &ref, sizeof ref, typeFSS, &out), noErr);
     FSSpec back{};
     ASSERT_EQ(AEGetDescData(&out, &back, sizeof back), noErr);
-    EXPECT_EQ(back.parID, spec.parID);
+    EXPECT_EQ(SInt32{back.parID}, SInt32{spec.parID});
     EXPECT_EQ(back.vRefNum, spec.vRefNum);
     AEDisposeDesc(&out);
 
