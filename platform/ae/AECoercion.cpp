@@ -395,6 +395,7 @@ OSErr Coerce(const AEDesc& desc, DescType to, AEDesc* out) {
         *out = Clone(desc);
         return noErr;
     }
+    if (desc.dataHandle == nullptr) return errAECoercionFail;
     if (AECoercionProc handler = FindHandler(from, to)) {
         OSErr err = handler(&desc, to, out);
         if (err != noErr) {
@@ -403,7 +404,6 @@ OSErr Coerce(const AEDesc& desc, DescType to, AEDesc* out) {
         }
         return err;
     }
-    if (desc.dataHandle == nullptr) return errAECoercionFail;
     if (to == typeAEList) {
         AEDesc list = MakeContainer(typeAEList, AEStorageKind::List);
         list.dataHandle->items.push_back({typeWildCard, Clone(desc)});
