@@ -302,3 +302,52 @@ TEST_F(LocationsTest, EventKeepsTheCallersItems) {
 
 }  // namespace
 }  // namespace intake_test
+
+namespace intake_test {
+namespace {
+
+// Unicode text is a path as much as Mac OS Roman text is.
+TEST_F(LocationsTest, UnicodeTextPaths) {
+    std::filesystem::create_directories(root_ / "disk" / "Caf\xC3\xA9");
+    const std::string cafe = "TestDisk:Caf\xC3\xA9:";
+    const std::string noRoman = "TestDisk:\xE6\x97\xA5\xE6\x9C\xAC:";  // two CJK characters
+    ListBuilder folders;
+    folders.Item(typeUTF8Text, cafe.data(), Size(cafe.size()))
+        .Item(typeUTF8Text, noRoman.data(), Size(noRoman.size()));
+    FindEvent event;
+    event.Desc(keySearchFolders, folders.get());
+    EXPECT_EQ(MyGetAllParameters(event.get()), noErr);
+    ASSERT_EQ(CountItems(SearchParameters.searchFolders), 1);
+    EXPECT_TRUE(SameSpec(ItemSpec(SearchParameters.searchFolders, 1), SpecOf("TestDisk:Caf\x8E")));
+    ASSERT_EQ(alerts_.alerts.size(), 1u);
+    EXPECT_EQ(alerts_.alerts[0].error, PathAlert(noRoman));
+    const std::string tail = "AEGetNthDesc() returned error: -1700";
+    const std::string& why = alerts_.alerts[0].explanation;
+    ASSERT_GT(why.size(), tail.size());
+    EXPECT_EQ(why.substr(why.size() - tail.size()), tail) << why;
+}
+
+}  // namespace
+}  // namespace intake_test
+
+namespace intake_test {
+namespace {
+
+// Silence (set by an earlier step) leaves the location alerts out, not the work.
+TEST_F(LocationsTest, SilenceLeavesOutTheAlertsButStillDropsBadItems) {
+    SearchParameters.wantSilence = true;
+    ListBuilder folders;
+    folders.Text("TestDisk:Gone:").Text("TestDisk:Docs:");
+    FindEvent event;
+    event.Desc(keySearchFolders, folders.get());
+    EXPECT_EQ(MyGetSearchLocationsParam(event.get(), &SearchParameters.searchDisks,
+                                        &SearchParameters.searchFolders),
+              noErr);
+    EXPECT_TRUE(alerts_.alerts.empty());
+    ASSERT_EQ(CountItems(SearchParameters.searchFolders), 1);
+    EXPECT_TRUE(SameSpec(ItemSpec(SearchParameters.searchFolders, 1), SpecOf("TestDisk:Docs")));
+    EXPECT_EQ(SearchParameters.searchDisks.dataHandle, nullptr);
+}
+
+}  // namespace
+}  // namespace intake_test
