@@ -8,7 +8,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
-#include <vector>
+#include <memory>
 
 #include "platform/Files.h"
 
@@ -22,15 +22,16 @@ unsigned long sink = 0;
 OSErr Walk(const FSRef& folder) {
     FSIterator it = nullptr;
     if (OSErr err = FSOpenIterator(&folder, kFSIterateFlat, &it); err != noErr) return err;
-    std::vector<FSCatalogInfo> infos(kBatch);
-    std::vector<FSRef> refs(kBatch);
-    std::vector<HFSUniStr255> names(kBatch);
+    // Not zeroed, like the engine's arrays: the bulk call fills what it returns.
+    std::unique_ptr<FSCatalogInfo[]> infos(new FSCatalogInfo[kBatch]);
+    std::unique_ptr<FSRef[]> refs(new FSRef[kBatch]);
+    std::unique_ptr<HFSUniStr255[]> names(new HFSUniStr255[kBatch]);
     OSErr err;
     do {
         UInt32 n = 0;
         err = FSGetCatalogInfoBulk(it, kBatch, &n, nullptr,
-                                   kFSCatInfoNodeFlags | kFSCatInfoFinderInfo, infos.data(),
-                                   refs.data(), nullptr, names.data());
+                                   kFSCatInfoNodeFlags | kFSCatInfoFinderInfo, infos.get(),
+                                   refs.get(), nullptr, names.get());
         if (err != noErr && err != errFSNoMoreItems) break;
         for (UInt32 i = 0; i < n; ++i) {
             ++entries;
@@ -39,7 +40,7 @@ OSErr Walk(const FSRef& folder) {
         }
     } while (err == noErr);
     FSCloseIterator(it);
-    return err == errFSNoMoreItems ? noErr : err;
+    return err == errFSNoMoreItems ? OSErr{noErr} : err;
 }
 
 }  // namespace
