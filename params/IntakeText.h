@@ -34,7 +34,7 @@ void ShowCodeAlertUnlessSilenced(std::string_view error, std::string_view explan
 
 // errAEDescNotFound (absent parameter) is not an error.
 inline OSErr AbsentIsNoErr(OSErr err) {
-    return err == -1701 ? OSErr{0} : err;
+    return err == errAEDescNotFound ? OSErr{noErr} : err;
 }
 
 }  // namespace sw::intake

@@ -288,7 +288,7 @@ OSErr MyConvertListItemsToFSSpec(AEDescList* list) {
             err = ConvertTextItem(list, index);
         }
         if (err != noErr) {
-            // Its alert (if any) has been shown: drop it, so that the handler
+            // Its alert has been shown (unless silenced): drop it, so that the handler
             // neither reports it again nor reads the text some other way.
             status = err;
             if (AEDeleteItem(list, index) != noErr) ++index;
