@@ -307,8 +307,8 @@ OSErr AEPutDesc(AEDescList* list, long index, const AEDesc* desc) {
     if (!IsKind(list, AEStorageKind::List)) return errAEWrongDataType;
     auto& items = list->dataHandle->items;
     if (index < 0 || static_cast<std::size_t>(index) > items.size()) return errAEIllegalIndex;
-    // A list cannot be put into itself: the storage would own itself.
-    if (desc->dataHandle == list->dataHandle) return paramErr;
+    // A copy, made before the list changes: a list put into itself holds
+    // its former state, never itself.
     AEDesc copy = ae::Clone(*desc);
     if (index == 0) {
         items.push_back({typeWildCard, copy});
@@ -365,7 +365,6 @@ OSErr AEPutKeyDesc(AERecord* record, AEKeyword key, const AEDesc* desc) {
     if (desc == nullptr) return paramErr;
     OSErr err = CheckKeyed(record);
     if (err != noErr) return err;
-    if (desc->dataHandle == record->dataHandle && desc->dataHandle != nullptr) return paramErr;
     AEDesc copy = ae::Clone(*desc);
     ae::PutKeyAdopt(record->dataHandle->items, key, &copy);
     return noErr;
@@ -470,7 +469,6 @@ OSErr AEPutAttributeDesc(AppleEvent* event, AEKeyword key, const AEDesc* desc) {
     if (desc == nullptr) return paramErr;
     OSErr err = CheckEvent(event);
     if (err != noErr) return err;
-    if (desc->dataHandle == event->dataHandle && desc->dataHandle != nullptr) return paramErr;
     AEDesc value = ae::NullDesc();
     err = NormaliseAttribute(key, desc, &value);
     if (err != noErr) return err;

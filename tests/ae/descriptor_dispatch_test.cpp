@@ -64,6 +64,14 @@ TEST(Descriptors, DuplicateIsAnotherReferenceToTheSameData) {
     EXPECT_EQ(count, 1);
 }
 
+TEST(Descriptors, ListPutIntoItselfHoldsItsFormerState) {
+    Desc list;
+    ASSERT_EQ(AEBuildDesc(&list, "[1]"), noErr);
+    ASSERT_EQ(AEPutDesc(&list, 0, list.get()), noErr);
+    ASSERT_EQ(AEPutDesc(&list, 0, list.get()), noErr);
+    EXPECT_EQ(aetest::Print(list.d), "[1, [1], [1, [1]]]");
+}
+
 TEST(Descriptors, GettersHandOutCopies) {
     Desc outer;
     ASSERT_EQ(AEBuildDesc(&outer, "[[1]]"), noErr);
