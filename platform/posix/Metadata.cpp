@@ -6,10 +6,13 @@
 #include "platform/posix/Metadata.h"
 
 #include <fcntl.h>
+#include <linux/openat2.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <utility>
@@ -47,12 +50,44 @@ std::optional<FinderInfo> First32(std::span<const std::uint8_t> bytes) {
     return fi;
 }
 
+// Opens `path` below `dirfd` without following a symbolic link in any
+// component: "name/rsrc" through a link named "name", or a ".AppleDouble"
+// that is a link, must not reach files elsewhere.
+int OpenNoLinks(int dirfd, const std::string& path, int flags) {
+    static std::atomic<bool> noOpenat2{false};
+    flags |= O_CLOEXEC | O_NOFOLLOW;
+    if ((flags & O_PATH) == 0) flags |= O_NOCTTY;  // openat2 refuses other flags with O_PATH
+    if (!noOpenat2.load(std::memory_order_relaxed)) {
+        struct open_how how {};
+        how.flags = static_cast<std::uint64_t>(flags);
+        how.resolve = RESOLVE_NO_SYMLINKS | RESOLVE_NO_MAGICLINKS | RESOLVE_BENEATH;
+        long fd = syscall(SYS_openat2, dirfd, path.c_str(), &how, sizeof how);
+        if (fd >= 0 || errno != ENOSYS) return static_cast<int>(fd);
+        noOpenat2.store(true, std::memory_order_relaxed);
+    }
+    // Kernels before 5.6: one component at a time, none of them a link.
+    int current = dirfd;
+    std::size_t pos = 0;
+    for (;;) {
+        std::size_t slash = path.find('/', pos);
+        std::string component = path.substr(pos, slash == std::string::npos ? slash : slash - pos);
+        bool last = slash == std::string::npos;
+        int next = openat(current, component.c_str(),
+                          last ? flags : O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        int saved = errno;
+        if (current != dirfd) close(current);
+        errno = saved;
+        if (next < 0 || last) return next;
+        current = next;
+        pos = slash + 1;
+    }
+}
+
 // An open sidecar whose header and entry table validated.
 class Sidecar {
   public:
     static std::optional<Sidecar> Open(int dirfd, const std::string& path) {
-        int fd =
-            openat(dirfd, path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NOCTTY | O_NONBLOCK);
+        int fd = OpenNoLinks(dirfd, path, O_RDONLY | O_NONBLOCK);
         if (fd < 0) return std::nullopt;
         Sidecar s(fd);
         struct stat st;
@@ -229,7 +264,7 @@ std::vector<std::uint8_t> ReadResourceFork(const EntryLocation& at) {
     if (auto fork = ResourceForkFromAttributes(xattrs); !fork.empty()) return fork;
     // The hfs and hfsplus drivers show the fork as "name/rsrc".
     std::string path = std::string(at.name) + "/rsrc";
-    int fd = openat(at.dirfd, path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+    int fd = OpenNoLinks(at.dirfd, path, O_RDONLY | O_NONBLOCK);
     if (fd < 0) return {};
     std::vector<std::uint8_t> fork;
     struct stat st;
@@ -267,10 +302,13 @@ std::uint64_t ResourceForkSize(const EntryLocation& at) {
         return *n - 1;
     }
     std::string path = std::string(at.name) + "/rsrc";
+    int fd = OpenNoLinks(at.dirfd, path, O_PATH);
+    if (fd < 0) return 0;
     struct stat st;
-    if (fstatat(at.dirfd, path.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(st.st_mode))
-        return static_cast<std::uint64_t>(st.st_size);
-    return 0;
+    std::uint64_t size = 0;
+    if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) size = static_cast<std::uint64_t>(st.st_size);
+    close(fd);
+    return size;
 }
 
 std::optional<std::string> ReadClassicComment(const EntryLocation& at) {

@@ -382,6 +382,32 @@ TEST_F(Stores, SymbolicLinksAreNotFollowedForAttributes) {
     EXPECT_FALSE(posix::ReadFinderInfo(At("link", false, false)));
 }
 
+// The hfs drivers' "name/rsrc" and the ".AppleDouble" folder are reached
+// without passing through a symbolic link.
+TEST_F(Stores, SidecarsAndForkPathsDoNotPassThroughLinks) {
+    MakeDir("elsewhere");
+    Bytes fork = MakeResourceFork({{"vers", 1, MakeVers("9", "9"), ""}});
+    WriteFile("elsewhere/rsrc", fork);
+    WriteFile("elsewhere/doc", MakeAppleDouble({{9, FinderInfo("TEXT", "evil", 0)}}));
+    ASSERT_EQ(symlink("elsewhere", (dir_ / "link").c_str()), 0);
+    ASSERT_EQ(symlink("elsewhere", (dir_ / ".AppleDouble").c_str()), 0);
+    WriteFile("doc", FromString("x"));
+    EXPECT_TRUE(posix::ReadResourceFork(At("link", false, false)).empty());
+    EXPECT_EQ(posix::ResourceForkSize(At("link", false, false)), 0u);
+    EXPECT_FALSE(posix::ReadFinderInfo(At("doc", false, true)));
+    // The same layout without links is read: the test can fail.
+    std::filesystem::remove(dir_ / ".AppleDouble");
+    std::filesystem::rename(dir_ / "elsewhere", dir_ / ".AppleDouble");
+    EXPECT_TRUE(posix::ReadFinderInfo(At("doc", false, true)));
+    WriteFile("real", {});
+    std::filesystem::remove(dir_ / "real");
+    MakeDir("real");
+    WriteFile("real/rsrc", fork);
+    EXPECT_EQ(posix::ReadResourceFork(At("real", false, false)), fork)
+        << "as the hfs drivers show a fork";
+    EXPECT_EQ(posix::ResourceForkSize(At("real", false, false)), fork.size());
+}
+
 TEST_F(Stores, PathFallbackReadsTheSameAttributes) {
     WriteFile("doc", FromString("x"));
     SKIP_WITHOUT_USER_XATTRS(
