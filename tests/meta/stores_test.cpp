@@ -6,6 +6,7 @@
 
 #include "MetaTestSupport.h"
 #include "platform/posix/Metadata.h"
+#include "platform/posix/ResourceFork.h"
 #include "platform/posix/Xattr.h"
 
 using namespace metatest;
@@ -318,6 +319,27 @@ TEST_F(Stores, T1macAppleDoubleFixture) {
     EXPECT_EQ(posix::ReadStoredCreationDate(at), 946684800 + 0x3671041B);
     EXPECT_EQ(posix::ResourceForkSize(at), 0x1C5Du);
     EXPECT_EQ(posix::ReadResourceFork(at).size(), 0x1C5Du);
+}
+
+// t1mac run now, when it and a Type 1 font are installed.
+TEST_F(Stores, T1macWrittenNow) {
+    const std::string font = "/usr/share/groff/1.22.4/font/devps/symbolsl.pfa";
+    if (std::system("command -v t1mac >/dev/null 2>&1") != 0) GTEST_SKIP() << "t1mac is missing";
+    if (!std::filesystem::exists(font)) GTEST_SKIP() << "no Type 1 font at " << font;
+    WriteFile("Symbol", {});
+    const std::string out = (dir_ / "._Symbol").string();
+    ASSERT_EQ(std::system(("t1mac --appledouble '" + font + "' '" + out + "'").c_str()), 0);
+    EXPECT_TRUE(posix::IsAppleDoubleSidecar(dirfd_, "._Symbol"));
+    auto fi = posix::ReadFinderInfo(At("Symbol"));
+    ASSERT_TRUE(fi);
+    EXPECT_EQ(std::string(fi->begin(), fi->begin() + 8), "LWFNT1UT");
+    EXPECT_TRUE(posix::ReadStoredCreationDate(At("Symbol")));
+    EXPECT_GT(posix::ResourceForkSize(At("Symbol")), 256u);
+    const Bytes fork = posix::ReadResourceFork(At("Symbol"));
+    EXPECT_EQ(fork.size(), posix::ResourceForkSize(At("Symbol")));
+    posix::ResourceForkMap map;
+    ASSERT_EQ(posix::ResourceForkMap::Parse(fork, map), noErr);
+    EXPECT_GE(map.Count(FourCC("POST")), 2u);
 }
 
 TEST_F(Stores, CommentsFromAttributes) {
