@@ -101,9 +101,16 @@ bool ElementText(const AEDesc& element, std::string* bytes, bool* rawBytes) {
     const auto size = static_cast<std::size_t>(AEGetDescDataSize(&element));
     if (data == nullptr && size != 0) return false;
     switch (element.descriptorType) {
-        case typeChar:
-            *bytes = MacRomanToUtf8(data, size);
+        case typeChar: {
+            // Most paths are ASCII, which is the same in both encodings.
+            std::size_t ascii = 0;
+            while (ascii < size && data[ascii] < 0x80) ++ascii;
+            if (ascii == size)
+                bytes->assign(reinterpret_cast<const char*>(data), size);
+            else
+                *bytes = MacRomanToUtf8(data, size);
             return true;
+        }
         case typeUTF8Text:
             bytes->assign(reinterpret_cast<const char*>(data), size);
             return true;

@@ -20,6 +20,10 @@
 #include "text/AlertDisplays.h"
 #include "text/Alerts.h"
 
+#if SW_WITH_APP
+#include "app/Application.h"
+#endif
+
 namespace {
 
 constexpr int kExitOK = 0;
@@ -30,6 +34,7 @@ constexpr int kExitInterrupted = 130;
 const char kUsage[] =
     "Usage: seekwright find [OPTION]... [FOLDER]...\n"
     "       seekwright send CLASS ID 'BUILD-STRING'\n"
+    "       seekwright app [--headless]\n"
     "       seekwright --help | --version\n";
 
 const char kHelp[] =
@@ -43,6 +48,8 @@ const char kHelp[] =
     "  send CLASS ID 'BUILD-STRING'   send any event written in the build-string\n"
     "                                 syntax and print the reply in that syntax,\n"
     "                                 e.g. seekwright send SkWr find \"Rslt:pat2\"\n"
+    "  app [--headless]               run the application, answering scripts on\n"
+    "                                 the D-Bus session bus\n"
     "\n"
     "Examples:\n"
     "  seekwright find -r ~/Documents\n"
@@ -124,11 +131,11 @@ int RunFind(std::span<const char* const> args) {
         std::setvbuf(stdout, buffer, _IOFBF, sizeof buffer);
         const OSType form = request.resultType != 0 ? request.resultType : kResultPOSIXPath;
         PrintResults(results, form, request.format, stdout);
-        std::fflush(stdout);
     }
-    AEDisposeDesc(&results);
-    AEDisposeDesc(&reply);
-    return ExitStatus();
+    // The output is complete: end here rather than release a reply that may
+    // hold millions of elements, which only costs time at exit.
+    std::fflush(stdout);
+    std::_Exit(ExitStatus());
 }
 
 // Build strings substitute '@' from arguments the command line does not
@@ -206,6 +213,9 @@ int main(int argc, char** argv) {
         std::printf("seekwright %s\n", SW_VERSION);
         return kExitOK;
     }
+#if SW_WITH_APP
+    if (command == "app") return SeekwrightAppMain(argc - 1, argv + 1);
+#endif
     if (command == "find") return RunFind(args.subspan(1));
     if (command == "send") return RunSend(args.subspan(1));
     return Fail("unknown command '" + command + "'\n" + kUsage);

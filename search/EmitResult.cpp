@@ -1,6 +1,6 @@
-#include <memory>
+#include <cstring>
 #include <new>
-#include <string>
+#include <vector>
 
 #include "params/SearchParameters.h"
 #include "platform/Memory.h"
@@ -21,20 +21,34 @@ void AppendUnicodeText(const UniChar* chars, CFIndex length) {
                    static_cast<Size>(length * sizeof(UniChar)));
 }
 
+// Conversion buffer reused for every match: a walk may emit millions.
+std::vector<char>& RomanBuffer() {
+    static std::vector<char> buffer;
+    return buffer;
+}
+
 void AppendStringAsText(CFStringRef text) {
     if (const char* direct = CFStringGetCStringPtr(text, kCFStringEncodingMacRoman)) {
         (void)AEPutPtr(&SearchState.resultList, 0, typeChar, direct,
-                       static_cast<Size>(std::char_traits<char>::length(direct)));
+                       static_cast<Size>(std::strlen(direct)));
         return;
     }
     const CFIndex length = CFStringGetLength(text);
     const CFIndex capacity =
         CFStringGetMaximumSizeForEncoding(length + 1, kCFStringEncodingMacRoman);
-    std::unique_ptr<char[]> buffer(new (std::nothrow) char[capacity > 0 ? capacity : 1]);
-    if (!buffer) return;
-    if (CFStringGetCString(text, buffer.get(), capacity, kCFStringEncodingMacRoman)) {
-        (void)AEPutPtr(&SearchState.resultList, 0, typeChar, buffer.get(),
-                       static_cast<Size>(std::char_traits<char>::length(buffer.get())));
+    std::vector<char>& buffer = RomanBuffer();
+    if (capacity > 0 && static_cast<std::size_t>(capacity) > buffer.size()) {
+        try {
+            buffer.resize(static_cast<std::size_t>(capacity));
+        } catch (const std::bad_alloc&) {
+            return;  // out of memory: the element is lost, the match stays counted
+        }
+    }
+    if (!buffer.empty() &&
+        CFStringGetCString(text, buffer.data(), static_cast<CFIndex>(buffer.size()),
+                           kCFStringEncodingMacRoman)) {
+        (void)AEPutPtr(&SearchState.resultList, 0, typeChar, buffer.data(),
+                       static_cast<Size>(std::strlen(buffer.data())));
         return;
     }
     // No Mac OS Roman form (Cyrillic, CJK, emoji, bytes that are not UTF-8):
@@ -42,14 +56,15 @@ void AppendStringAsText(CFStringRef text) {
     AppendUnicodeText(CFStringGetCharactersPtr(text), length);
 }
 
+// The path is built on currentRootPath itself and cut back afterwards, which
+// gives the same text as a copy without copying it for every match.
 void AppendPath(CFStringRef itemName, bool hfsStyle) {
-    if (SearchState.currentRootPath == nullptr) return;
-    CFMutableStringRef path =
-        CFStringCreateMutableCopy(kCFAllocatorDefault, 0, SearchState.currentRootPath);
+    CFMutableStringRef path = SearchState.currentRootPath;
     if (path == nullptr) return;
-    AppendPathComponent(path, itemName, hfsStyle);
+    const CFIndex before = CFStringGetLength(path);
+    const CFIndex added = AppendPathComponent(path, itemName, hfsStyle);
     AppendStringAsText(path);
-    CFRelease(path);
+    CFStringDelete(path, CFRangeMake(before, added));
 }
 
 bool GetSpec(const FSRef* ref, FSSpec* spec) {

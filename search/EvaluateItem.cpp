@@ -1,3 +1,5 @@
+#include <vector>
+
 #include "command/ProgressWindow.h"
 #include "params/SearchParameters.h"
 #include "platform/Events.h"
@@ -8,6 +10,23 @@ namespace {
 
 bool SearchGoesOn() {
     return SearchState.searchActive && !SearchState.userAborted;
+}
+
+// One name string per level of depth, reused for every entry of that level:
+// a walk evaluates millions of entries, and a name is needed only while its
+// entry is evaluated (and while the walk is below it).
+std::vector<CFMutableStringRef> namePool;
+std::size_t depth = 0;
+
+CFMutableStringRef NameStringForThisLevel() {
+    if (depth >= namePool.size()) {
+        CFMutableStringRef fresh = CFStringCreateMutable(kCFAllocatorDefault, 0);
+        if (fresh == nullptr) return nullptr;
+        namePool.push_back(fresh);
+    }
+    CFMutableStringRef name = namePool[depth];
+    CFStringDelete(name, CFRangeMake(0, CFStringGetLength(name)));
+    return name;
 }
 
 // Runs every requested test of `scope`; none is skipped because an earlier
@@ -28,7 +47,9 @@ void Descend(const FSRef* ref, CFStringRef itemName) {
     const CFIndex added =
         AppendPathComponent(path, itemName, SearchParameters.resultType == FourCC("path"));
     // An error below is not the parent's: what could be walked has been.
+    ++depth;
     (void)IterateFolder(ref);
+    --depth;
     CFStringDelete(path, CFRangeMake(before, added));
 }
 
@@ -39,7 +60,7 @@ void EvaluateItem(FSCatalogInfo* catalogInfo, const FSRef* ref, const HFSUniStr2
     const SearchParametersRecord& p = SearchParameters;
 
     // The name in form D, and its Mac OS Roman form for the 'name' result.
-    CFMutableStringRef itemName = CFStringCreateMutable(kCFAllocatorDefault, 0);
+    CFMutableStringRef itemName = NameStringForThisLevel();
     if (itemName == nullptr) return;
     const CFIndex units = name->length <= 255 ? name->length : 255;
     CFStringAppendCharacters(itemName, name->unicode, units);
@@ -81,8 +102,6 @@ void EvaluateItem(FSCatalogInfo* catalogInfo, const FSRef* ref, const HFSUniStr2
             EmitResult(ref, itemName, romanName);
         }
     }
-
-    CFRelease(itemName);
 
     if (!SearchState.userAborted) SearchState.userAborted = CommandPeriodDown();
     // The intake never yields a limit below 1 other than -1 (none); ">=" also
