@@ -4,6 +4,7 @@
 #include "app/Application.h"
 #include "platform/BusService.h"
 #include "platform/EventLoop.h"
+#include "platform/Files.h"
 
 namespace {
 
@@ -36,7 +37,9 @@ int SeekwrightAppMain(int argc, char** argv) {
     InitDisplay(&argc, argv, wantHeadless);
 
     // The name first: a second instance must end before it shows anything.
-    switch (StartBusService()) {
+    const BusServiceStatus bus = StartBusService();
+    if (bus != BusServiceStatus::kRunning) ShutdownDisplay();
+    switch (bus) {
         case BusServiceStatus::kRunning:
             break;
         case BusServiceStatus::kNoSessionBus:
@@ -57,7 +60,12 @@ int SeekwrightAppMain(int argc, char** argv) {
             return 1;
     }
 
-    if (InitApplication()) RunApplicationEventLoop();
+    // The platform's own start-up: aliases and file specifications in events
+    // become FSRefs through these.
+    InstallFileCoercions();
+    const bool started = InitApplication();
+    if (started) RunApplicationEventLoop();
     StopBusService();
-    return 0;
+    ShutdownDisplay();
+    return started ? 0 : 1;
 }

@@ -25,6 +25,9 @@ enum DisplayKind : UInt8 {
 // argc/argv are kept by the toolkit and must outlive the application.
 DisplayKind InitDisplay(int* argc, char** argv, Boolean wantHeadless);
 DisplayKind CurrentDisplay();
+// Closes the windows, removes the timers and ends the toolkit, before the
+// process exits (the toolkit cannot be ended from static destructors).
+void ShutdownDisplay();
 
 // --- Event loop and timers ------------------------------------------------------
 struct OpaqueEventLoopRef;

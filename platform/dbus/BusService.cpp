@@ -63,6 +63,28 @@ const char kIntrospection[] = R"(  <interface name="org.seekwright.Seekwright1">
   </interface>
 )";
 
+QString IntrospectionDocument() {
+    return QStringLiteral(
+               "<!DOCTYPE node PUBLIC \"-//freedesktop//DTD D-BUS Object Introspection 1.0//EN\"\n"
+               " \"http://www.freedesktop.org/standards/dbus/1.0/introspect.dtd\">\n<node>\n") +
+           QString::fromLatin1(kIntrospection) +
+           QStringLiteral(
+               "  <interface name=\"org.freedesktop.DBus.Introspectable\">\n"
+               "    <method name=\"Introspect\">\n"
+               "      <arg name=\"xml_data\" type=\"s\" direction=\"out\"/>\n"
+               "    </method>\n  </interface>\n"
+               "  <interface name=\"org.freedesktop.DBus.Properties\">\n"
+               "    <method name=\"Get\">\n"
+               "      <arg name=\"interface_name\" type=\"s\" direction=\"in\"/>\n"
+               "      <arg name=\"property_name\" type=\"s\" direction=\"in\"/>\n"
+               "      <arg name=\"value\" type=\"v\" direction=\"out\"/>\n"
+               "    </method>\n"
+               "    <method name=\"GetAll\">\n"
+               "      <arg name=\"interface_name\" type=\"s\" direction=\"in\"/>\n"
+               "      <arg name=\"properties\" type=\"a{sv}\" direction=\"out\"/>\n"
+               "    </method>\n  </interface>\n</node>\n");
+}
+
 class SeekwrightObject final : public QDBusVirtualObject {
   public:
     QString introspect(const QString&) const override {
@@ -106,7 +128,10 @@ class SeekwrightObject final : public QDBusVirtualObject {
     void Handle(const QDBusMessage& message, const QDBusConnection& connection) {
         const QString interface = message.interface();
         const QString member = message.member();
-        if (interface == QLatin1String("org.freedesktop.DBus.Properties")) {
+        if (interface == QLatin1String("org.freedesktop.DBus.Introspectable") &&
+            member == QLatin1String("Introspect")) {
+            Reply(message, connection, message.createReply(QVariant(IntrospectionDocument())));
+        } else if (interface == QLatin1String("org.freedesktop.DBus.Properties")) {
             HandleProperties(message, connection);
         } else if (interface == kApplicationInterface) {
             HandleApplication(message, connection);
@@ -228,8 +253,15 @@ class SeekwrightObject final : public QDBusVirtualObject {
             Reply(message, connection,
                   message.createErrorReply(QDBusError::NotSupported,
                                            QStringLiteral("Seekwright opens no documents")));
-        } else if (member == QLatin1String("ActivateAction") &&
-                   message.signature() == QLatin1String("sava{sv}")) {
+        } else if (member == QLatin1String("ActivateAction")) {
+            if (message.signature() != QLatin1String("sava{sv}")) {
+                Reply(message, connection,
+                      message.createErrorReply(
+                          QDBusError::InvalidArgs,
+                          QStringLiteral("ActivateAction takes (sava{sv}), not (%1)")
+                              .arg(message.signature())));
+                return;
+            }
             const QString action = message.arguments().at(0).toString();
             UInt32 command = 0;
             if (action == QLatin1String("about")) command = kHICommandAbout;

@@ -266,3 +266,9 @@ void InitCursor() {}
 void SetQDGlobalsRandomSeed(SInt32 seed) {
     std::srand(static_cast<unsigned>(seed));
 }
+
+namespace swqt {
+void CloseMenuBarWindow() {
+    delete menuBarWindow.data();
+}
+}  // namespace swqt

@@ -10,7 +10,6 @@
 #include <cstddef>
 #include <cstdlib>
 #include <cstring>
-#include <memory>
 #include <string>
 
 #include "platform/EventLoop.h"
@@ -22,7 +21,7 @@
 namespace {
 
 DisplayKind displayKind = kDisplayNone;
-std::unique_ptr<QCoreApplication> application;
+QCoreApplication* application = nullptr;  // ours, when we made it
 
 bool ConnectsToUnixSocket(const std::string& path, bool abstract) {
     sockaddr_un address{};
@@ -132,13 +131,13 @@ DisplayKind InitDisplay(int* argc, char** argv, Boolean wantHeadless) {
     const char* platform = std::getenv("QT_QPA_PLATFORM");
     const bool platformNamed = platform != nullptr && platform[0] != '\0';
     if (!wantHeadless && (platformNamed || swqt::DisplayReachable())) {
-        application = std::make_unique<QApplication>(*argc, argv);
+        application = new QApplication(*argc, argv);
         // The application has no document window; closing one must not end it.
         QApplication::setQuitOnLastWindowClosed(false);
         displayKind = kDisplayWindow;
         SetAlertDisplay(&windowAlerts);
     } else {
-        application = std::make_unique<QCoreApplication>(*argc, argv);
+        application = new QCoreApplication(*argc, argv);
         displayKind = kDisplayHeadless;
         SetAlertDisplay(nullptr);
     }
@@ -149,4 +148,14 @@ DisplayKind InitDisplay(int* argc, char** argv, Boolean wantHeadless) {
 
 DisplayKind CurrentDisplay() {
     return displayKind;
+}
+
+void ShutdownDisplay() {
+    swqt::CloseMenuBarWindow();
+    swqt::RemoveAllTimers();
+    SetWaitNextEventHook(nullptr);
+    SetAlertDisplay(nullptr);
+    delete application;
+    application = nullptr;
+    displayKind = kDisplayNone;
 }

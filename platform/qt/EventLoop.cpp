@@ -8,6 +8,8 @@
 #include <memory>
 #include <vector>
 
+#include "platform/qt/QtDisplay.h"
+
 struct OpaqueEventLoopRef {};
 
 struct OpaqueEventLoopTimerRef {
@@ -77,6 +79,12 @@ OSStatus DispatchToApplication(OpaqueEventRef* event) {
 }
 
 }  // namespace
+
+namespace swqt {
+void RemoveAllTimers() {
+    Timers().clear();
+}
+}  // namespace swqt
 
 EventLoopRef GetMainEventLoop() {
     return &mainLoopRef;

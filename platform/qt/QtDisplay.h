@@ -14,4 +14,8 @@ QString FromPString(ConstStr255Param text);
 // WAYLAND_DISPLAY with a socket that accepts a connection).
 bool DisplayReachable();
 
+// For ShutdownDisplay: stop every event-loop timer; close the menu bar window.
+void RemoveAllTimers();
+void CloseMenuBarWindow();
+
 }  // namespace swqt

@@ -1,0 +1,449 @@
+// The application over a private session bus (the suite runs inside
+// dbus-run-session): each test starts `seekwright app --headless` as its own
+// process and talks to it as scripts do.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <QCoreApplication>
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDBusMessage>
+#include <QDBusUnixFileDescriptor>
+#include <QDBusVariant>
+#include <QDeadlineTimer>
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QThread>
+#include <algorithm>
+#include <string>
+
+#include "command/SeekwrightHandler.h"
+#include "params/Terminology.h"
+#include "platform/AppleEvents.h"
+#include "platform/BusClient.h"
+#include "platform/BusService.h"
+#include "platform/Files.h"
+#include "platform/dbus/FindRequest.h"
+#include "platform/dbus/SealedFile.h"
+#include "support/Fixtures.h"
+#include "text/AlertDisplays.h"
+
+namespace {
+
+char programName[] = "test_app_bus";
+char* programArgs[] = {programName, nullptr};
+int programArgc = 1;
+
+class BusEnvironment : public ::testing::Environment {
+  public:
+    void SetUp() override {
+        new QCoreApplication(programArgc, programArgs);
+        InitAlertParams();
+        ASSERT_EQ(InstallFileCoercions(), noErr);
+        // The in-process side of the comparisons.
+        AEInstallEventHandler(kSeekwrightEventClass, kFindEventID, SeekwrightHandler, 0, false);
+    }
+};
+const auto* const environment = ::testing::AddGlobalTestEnvironment(new BusEnvironment);
+
+const QString kName = QString::fromLatin1(kSeekwrightBusName);
+const QString kPath = QString::fromLatin1(kSeekwrightObjectPath);
+const QString kInterface = QString::fromLatin1(kSeekwrightInterface);
+
+struct Desc {
+    AEDesc d;
+    Desc() { AEInitializeDesc(&d); }
+    ~Desc() { AEDisposeDesc(&d); }
+};
+
+bool NameOwned() {
+    return QDBusConnection::sessionBus().interface()->isServiceRegistered(kName).value();
+}
+
+// `seekwright app --headless` in its own process.
+class AppProcess {
+  public:
+    AppProcess() {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.remove(QStringLiteral("DISPLAY"));
+        env.remove(QStringLiteral("WAYLAND_DISPLAY"));
+        env.remove(QStringLiteral("QT_QPA_PLATFORM"));
+        process_.setProcessEnvironment(env);
+        process_.start(QStringLiteral(SW_APP_HOST), {QStringLiteral("--headless")});
+        process_.waitForStarted(10000);
+    }
+    ~AppProcess() {
+        if (process_.state() != QProcess::NotRunning) {
+            process_.kill();
+            process_.waitForFinished(5000);
+        }
+    }
+    // Waits (bounded) until the application owns its name.
+    bool WaitUntilReady() {
+        QDeadlineTimer deadline(10000);
+        while (!deadline.hasExpired()) {
+            if (NameOwned()) return true;
+            if (process_.state() == QProcess::NotRunning) return false;
+            QThread::msleep(20);
+        }
+        return false;
+    }
+    QProcess& process() { return process_; }
+    // Standard error gathered so far (and kept).
+    std::string Errors() {
+        errors_ += process_.readAllStandardError().toStdString();
+        return errors_;
+    }
+
+  private:
+    QProcess process_;
+    std::string errors_;
+};
+
+// A small real tree with names in and beyond Mac OS Roman and one that is not UTF-8.
+class Tree {
+  public:
+    Tree() {
+        sw::test::MakeDir(dir_ / "sub");
+        sw::test::WriteFile(dir_ / "alpha.txt", "a");
+        sw::test::WriteFile(dir_ / "report.doc", "r");
+        sw::test::WriteFile(dir_ / "sub/beta.txt", "b");
+        sw::test::WriteFile(dir_ / "caf\xC3\xA9.txt", "c");   // café: Mac OS Roman has é
+        sw::test::WriteFile(dir_ / "\xCE\xA9mega.txt", "o");  // Ωmega: Ω is in Mac OS Roman
+        sw::test::WriteFile(dir_ / "\xD0\x96uk.txt", "z");    // Жuk: Cyrillic is not
+        sw::test::WriteFile(dir_ / "bad\xFF.txt", "x");       // not UTF-8
+    }
+    const std::string& path() const { return dir_.path(); }
+
+  private:
+    sw::test::TempDir dir_;
+};
+
+QVariantMap FindParameters(const std::string& folder) {
+    QVariantMap parameters;
+    parameters.insert(QStringLiteral("in folders"), QStringList{QString::fromStdString(folder)});
+    parameters.insert(QStringLiteral("subfolders"), true);
+    parameters.insert(QStringLiteral("result type"), QStringLiteral("posix path"));
+    return parameters;
+}
+
+std::string Printed(const AEDesc* desc);
+QVariantList InProcessMatches(const QVariantMap& parameters) {
+    Desc event, reply;
+    QString problem;
+    EXPECT_TRUE(swbus::BuildFindEvent(parameters, &event.d, &problem)) << problem.toStdString();
+    ScopedAlertRecorder alerts;
+    EXPECT_EQ(AEProcessAppleEvent(&event.d, &reply.d), noErr);
+    for (const RecordedAlert& alert : alerts.alerts()) {
+        ADD_FAILURE() << "alert: " << alert.text << " " << alert.explanation;
+    }
+    QVariantList matches;
+    OSErr err = noErr;
+    EXPECT_TRUE(swbus::MatchesFromReply(&reply.d, &matches, &err, &problem))
+        << problem.toStdString();
+    return matches;
+}
+
+std::string Printed(const AEDesc* desc) {
+    char* text = nullptr;
+    if (AEPrintDescToText(desc, &text) != noErr || text == nullptr) return "<unprintable>";
+    std::string result = text;
+    std::free(text);
+    return result;
+}
+
+QDBusMessage Call(const QString& interface, const QString& member, const QVariantList& args) {
+    QDBusMessage call = QDBusMessage::createMethodCall(kName, kPath, interface, member);
+    call.setArguments(args);
+    return QDBusConnection::sessionBus().call(call, QDBus::Block, 60000);
+}
+
+std::string RunTool(const QString& program, const QStringList& args, int* status) {
+    QProcess process;
+    process.start(program, args);
+    process.waitForFinished(60000);
+    *status = process.exitCode();
+    return (process.readAllStandardOutput() + process.readAllStandardError()).toStdString();
+}
+
+TEST(AppBus, NothingRunningGivesProcNotFound) {
+    ASSERT_FALSE(NameOwned());
+    Desc event, reply;
+    QString problem;
+    ASSERT_TRUE(swbus::BuildFindEvent({}, &event.d, &problem));
+    EXPECT_EQ(SendAppleEventToApp(&event.d, &reply.d, true), procNotFound);
+    EXPECT_NE(std::string(BusClientLastError()), "");
+    EXPECT_EQ(SendAppleEventToApp(&event.d, nullptr, false), procNotFound);
+}
+
+TEST(AppBus, FindOverTheBusMatchesInProcess) {
+    Tree tree;
+    const QVariantMap parameters = FindParameters(tree.path());
+    const QVariantList expected = InProcessMatches(parameters);
+    ASSERT_EQ(expected.size(), 7) << "fixture tree: six files and one in sub";
+
+    AppProcess app;
+    ASSERT_TRUE(app.WaitUntilReady()) << app.Errors();
+
+    // The flattened event and its reply, as `seekwright find --app` sends it.
+    Desc event, inProcess, overBus;
+    QString problem;
+    ASSERT_TRUE(swbus::BuildFindEvent(parameters, &event.d, &problem));
+    {
+        ScopedAlertRecorder alerts;
+        ASSERT_EQ(AEProcessAppleEvent(&event.d, &inProcess.d), noErr);
+    }
+    ASSERT_EQ(SendAppleEventToApp(&event.d, &overBus.d, true), noErr) << BusClientLastError();
+    Desc localList, remoteList;
+    ASSERT_EQ(AEGetParamDesc(&inProcess.d, keyDirectObject, typeAEList, &localList.d), noErr);
+    ASSERT_EQ(AEGetParamDesc(&overBus.d, keyDirectObject, typeAEList, &remoteList.d), noErr);
+    EXPECT_EQ(Printed(&remoteList.d), Printed(&localList.d));
+
+    // The Find method.
+    const QDBusMessage found = Call(kInterface, QStringLiteral("Find"), {parameters});
+    ASSERT_EQ(found.type(), QDBusMessage::ReplyMessage) << found.errorMessage().toStdString();
+    ASSERT_EQ(found.signature(), QStringLiteral("av"));
+    QVariantList matches;
+    for (QVariant v : qdbus_cast<QVariantList>(found.arguments().at(0))) {
+        if (v.metaType() == QMetaType::fromType<QDBusVariant>())
+            v = v.value<QDBusVariant>().variant();
+        if (v.metaType() == QMetaType::fromType<QDBusArgument>()) {
+            v = QVariant(qdbus_cast<QByteArray>(v.value<QDBusArgument>()));
+        }
+        matches << v;
+    }
+    EXPECT_EQ(matches, expected);
+    const QByteArray badName = QByteArray::fromStdString(tree.path() + "/bad\xFF.txt");
+    EXPECT_TRUE(matches.contains(QVariant(badName))) << "a name that is not UTF-8 keeps its bytes";
+    EXPECT_TRUE(
+        matches.contains(QVariant(QString::fromStdString(tree.path() + "/\xD0\x96uk.txt"))));
+
+    // FindFd: the same matches, NUL-terminated, in a sealed file.
+    const QDBusMessage viaFile = Call(kInterface, QStringLiteral("FindFd"), {parameters});
+    ASSERT_EQ(viaFile.type(), QDBusMessage::ReplyMessage) << viaFile.errorMessage().toStdString();
+    EXPECT_EQ(viaFile.arguments().at(0).toUInt(), static_cast<uint>(expected.size()));
+    QByteArray bytes;
+    ASSERT_TRUE(swbus::ReadWholeFile(
+        viaFile.arguments().at(1).value<QDBusUnixFileDescriptor>().fileDescriptor(), 1 << 20,
+        &bytes));
+    QByteArray expectedBytes;
+    for (const QVariant& match : expected) expectedBytes += swbus::MatchBytes(match) + '\0';
+    EXPECT_EQ(bytes, expectedBytes);
+}
+
+TEST(AppBus, GdbusCallOnFindReturnsTheMatches) {
+    Tree tree;
+    const QVariantList expected = InProcessMatches(FindParameters(tree.path()));
+    AppProcess app;
+    ASSERT_TRUE(app.WaitUntilReady()) << app.Errors();
+    const QString dictionary =
+        QStringLiteral(
+            "{'in folders': <['%1']>, 'subfolders': <true>, 'result type': <'posix path'>}")
+            .arg(QString::fromStdString(tree.path()));
+    int status = -1;
+    const std::string out =
+        RunTool(QStringLiteral("gdbus"),
+                {"call", "--session", "--dest", kName, "--object-path", kPath, "--method",
+                 kInterface + ".Find", "--timeout", "600", dictionary},
+                &status);
+    ASSERT_EQ(status, 0) << out;
+    int entries = 0;
+    for (std::size_t at = out.find("<"); at != std::string::npos; at = out.find("<", at + 1)) {
+        ++entries;
+    }
+    EXPECT_EQ(entries, expected.size()) << out;
+    for (const QVariant& match : expected) {
+        if (match.metaType() != QMetaType::fromType<QString>()) continue;
+        EXPECT_NE(out.find("'" + match.toString().toStdString() + "'"), std::string::npos)
+            << match.toString().toStdString() << " missing from " << out;
+    }
+    // The same through the keyword and the code of the result form.
+    const QString byKeyword =
+        QStringLiteral("{'\u0192old': <['%1']>, '\u0192sub': <true>, 'Rslt': <'pat2'>}")
+            .arg(QString::fromStdString(tree.path()));
+    const std::string again = RunTool(QStringLiteral("gdbus"),
+                                      {"call", "--session", "--dest", kName, "--object-path", kPath,
+                                       "--method", kInterface + ".Find", byKeyword},
+                                      &status);
+    EXPECT_EQ(again, out);
+}
+
+TEST(AppBus, QuitIsAnsweredWithNoErrAndTheApplicationEnds) {
+    AppProcess app;
+    ASSERT_TRUE(app.WaitUntilReady()) << app.Errors();
+    const OSType signature = kSeekwrightEventClass;
+    Desc target, quit, reply;
+    ASSERT_EQ(AECreateDesc(typeApplSignature, &signature, sizeof signature, &target.d), noErr);
+    ASSERT_EQ(AECreateAppleEvent(kCoreEventClass, kAEQuitApplication, &target.d,
+                                 kAutoGenerateReturnID, kAnyTransactionID, &quit.d),
+              noErr);
+    QElapsedTimer clock;
+    clock.start();
+    ASSERT_EQ(SendAppleEventToApp(&quit.d, &reply.d, true), noErr) << BusClientLastError();
+    SInt32 number = 0;
+    EXPECT_NE(AEGetParamPtr(&reply.d, keyErrorNumber, typeSInt32, nullptr, &number, sizeof number,
+                            nullptr),
+              noErr)
+        << "errn " << number;
+    ASSERT_TRUE(app.process().waitForFinished(5000)) << "still running after 5 s";
+    RecordProperty("quit_to_exit_ms", static_cast<int>(clock.elapsed()));
+    EXPECT_EQ(app.process().exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(app.process().exitCode(), 0);
+    EXPECT_FALSE(NameOwned());
+}
+
+TEST(AppBus, OpenApplicationChangesNothing) {
+    AppProcess app;
+    ASSERT_TRUE(app.WaitUntilReady()) << app.Errors();
+    const OSType signature = kSeekwrightEventClass;
+    Desc target, open, reply;
+    ASSERT_EQ(AECreateDesc(typeApplSignature, &signature, sizeof signature, &target.d), noErr);
+    ASSERT_EQ(AECreateAppleEvent(kCoreEventClass, kAEOpenApplication, &target.d,
+                                 kAutoGenerateReturnID, kAnyTransactionID, &open.d),
+              noErr);
+    ASSERT_EQ(SendAppleEventToApp(&open.d, &reply.d, true), noErr) << BusClientLastError();
+    SInt32 number = 0;
+    EXPECT_NE(AEGetParamPtr(&reply.d, keyErrorNumber, typeSInt32, nullptr, &number, sizeof number,
+                            nullptr),
+              noErr);
+    // Still there after more than one quit-timer period, and silent.
+    EXPECT_FALSE(app.process().waitForFinished(1500));
+    EXPECT_TRUE(NameOwned());
+    EXPECT_EQ(app.Errors(), "");
+    EXPECT_EQ(app.process().readAllStandardOutput(), QByteArray());
+}
+
+TEST(AppBus, UnknownEventGetsEventNotHandled) {
+    AppProcess app;
+    ASSERT_TRUE(app.WaitUntilReady()) << app.Errors();
+    const OSType signature = kSeekwrightEventClass;
+    Desc target, event, reply;
+    ASSERT_EQ(AECreateDesc(typeApplSignature, &signature, sizeof signature, &target.d), noErr);
+    ASSERT_EQ(AECreateAppleEvent(kCoreEventClass, FourCC("odoc"), &target.d, kAutoGenerateReturnID,
+                                 kAnyTransactionID, &event.d),
+              noErr);
+    ASSERT_EQ(SendAppleEventToApp(&event.d, &reply.d, true), noErr) << BusClientLastError();
+    SInt32 number = 0;
+    ASSERT_EQ(AEGetParamPtr(&reply.d, keyErrorNumber, typeSInt32, nullptr, &number, sizeof number,
+                            nullptr),
+              noErr);
+    EXPECT_EQ(number, errAEEventNotHandled);
+    EXPECT_TRUE(NameOwned());
+}
+
+TEST(AppBus, FindSentWithoutReplyShowsTheStopAlert) {
+    AppProcess app;
+    ASSERT_TRUE(app.WaitUntilReady()) << app.Errors();
+    Desc event;
+    QString problem;
+    ASSERT_TRUE(swbus::BuildFindEvent({}, &event.d, &problem));
+    ASSERT_EQ(SendAppleEventToApp(&event.d, nullptr, false), noErr) << BusClientLastError();
+    const std::string expected = "seekwright: stop: The reply AppleEvent was not specified.";
+    QDeadlineTimer deadline(10000);
+    while (app.Errors().find(expected) == std::string::npos && !deadline.hasExpired()) {
+        app.process().waitForReadyRead(100);
+    }
+    EXPECT_NE(app.Errors().find(expected), std::string::npos) << app.Errors();
+    EXPECT_TRUE(NameOwned());
+}
+
+TEST(AppBus, BadCallsGetErrorRepliesAndTheApplicationStays) {
+    AppProcess app;
+    ASSERT_TRUE(app.WaitUntilReady()) << app.Errors();
+    struct Row {
+        const char* name;
+        QString member;
+        QVariantList args;
+        const char* errorName;
+        const char* mentions;
+    };
+    QVariantMap wrongBoolean{{QStringLiteral("subfolders"), QStringLiteral("yes")}};
+    QVariantMap wrongList{{QStringLiteral("name contains"), 42}};
+    QVariantMap unknownKey{{QStringLiteral("colour"), QStringLiteral("red")}};
+    QVariantMap badDate{{QStringLiteral("date created is"), QStringLiteral("yesterday")}};
+    QVariantMap badResult{{QStringLiteral("result type"), QStringLiteral("pictures")}};
+    QVariantMap missingFolder{{QStringLiteral("in folders"), QStringLiteral("/no/such/folder")}};
+    QVariantMap tooBig{{QStringLiteral("maximum matches"), qlonglong(1) << 40}};
+    const Row rows[] = {
+        {"garbage event", "SendAppleEvent", {QByteArray("garbage")}, "CorruptEvent", "flattened"},
+        {"empty event", "SendAppleEventFd", {QByteArray()}, "CorruptEvent", "flattened"},
+        {"event as text",
+         "SendAppleEvent",
+         {QStringLiteral("quit")},
+         "org.freedesktop.DBus.Error.InvalidArgs",
+         "ay"},
+        {"boolean as text", "Find", {wrongBoolean}, "BadParameter", "subfolders"},
+        {"list as number", "Find", {wrongList}, "BadParameter", "name contains"},
+        {"unknown key", "Find", {unknownKey}, "BadParameter", "colour"},
+        {"bad date", "Find", {badDate}, "BadParameter", "ISO 8601"},
+        {"unknown result form", "Find", {badResult}, "BadParameter", "pictures"},
+        {"missing folder", "Find", {missingFolder}, "BadParameter", "/no/such/folder"},
+        {"number out of range", "Find", {tooBig}, "BadParameter", "range"},
+        {"find with text",
+         "Find",
+         {QStringLiteral("x")},
+         "org.freedesktop.DBus.Error.InvalidArgs",
+         "a{sv}"},
+    };
+    for (const Row& row : rows) {
+        const QDBusMessage answer = Call(kInterface, row.member, row.args);
+        ASSERT_EQ(answer.type(), QDBusMessage::ErrorMessage) << row.name;
+        EXPECT_TRUE(answer.errorName().endsWith(QString::fromLatin1(row.errorName)))
+            << row.name << ": " << answer.errorName().toStdString();
+        EXPECT_TRUE(answer.errorMessage().contains(QString::fromUtf8(row.mentions)))
+            << row.name << ": " << answer.errorMessage().toStdString();
+        EXPECT_TRUE(NameOwned()) << row.name;
+    }
+    EXPECT_EQ(app.process().state(), QProcess::Running);
+}
+
+TEST(AppBus, SecondInstanceLeavesTheNameToTheFirst) {
+    AppProcess first;
+    ASSERT_TRUE(first.WaitUntilReady()) << first.Errors();
+    AppProcess second;
+    ASSERT_TRUE(second.process().waitForFinished(10000));
+    EXPECT_EQ(second.process().exitCode(), 1);
+    EXPECT_NE(second.Errors().find("already running"), std::string::npos) << second.Errors();
+    EXPECT_EQ(first.process().state(), QProcess::Running);
+    // The first still answers.
+    const QDBusMessage version =
+        Call(QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"),
+             {kInterface, QStringLiteral("Version")});
+    ASSERT_EQ(version.type(), QDBusMessage::ReplyMessage) << version.errorMessage().toStdString();
+    EXPECT_FALSE(version.arguments().at(0).value<QDBusVariant>().variant().toString().isEmpty());
+}
+
+TEST(AppBus, FreedesktopApplicationActions) {
+    AppProcess app;
+    ASSERT_TRUE(app.WaitUntilReady()) << app.Errors();
+    const QString fdo = QStringLiteral("org.freedesktop.Application");
+    const QDBusMessage activated = Call(fdo, QStringLiteral("Activate"), {QVariantMap()});
+    EXPECT_EQ(activated.type(), QDBusMessage::ReplyMessage)
+        << activated.errorMessage().toStdString();
+    const QDBusMessage opened =
+        Call(fdo, QStringLiteral("Open"), {QStringList{"file:///tmp"}, QVariantMap()});
+    EXPECT_EQ(opened.type(), QDBusMessage::ErrorMessage);
+    const QDBusMessage unknown = Call(fdo, QStringLiteral("ActivateAction"),
+                                      {QStringLiteral("paint"), QVariantList(), QVariantMap()});
+    EXPECT_EQ(unknown.type(), QDBusMessage::ErrorMessage);
+
+    // about: the version on standard output at the headless display.
+    const QDBusMessage about = Call(fdo, QStringLiteral("ActivateAction"),
+                                    {QStringLiteral("about"), QVariantList(), QVariantMap()});
+    ASSERT_EQ(about.type(), QDBusMessage::ReplyMessage) << about.errorMessage().toStdString();
+    QByteArray out;
+    QDeadlineTimer deadline(10000);
+    while (!out.contains("Version ") && !deadline.hasExpired()) {
+        app.process().waitForReadyRead(100);
+        out += app.process().readAllStandardOutput();
+    }
+    EXPECT_TRUE(out.startsWith("Version ")) << out.toStdString();
+
+    const QDBusMessage quit = Call(fdo, QStringLiteral("ActivateAction"),
+                                   {QStringLiteral("quit"), QVariantList(), QVariantMap()});
+    ASSERT_EQ(quit.type(), QDBusMessage::ReplyMessage) << quit.errorMessage().toStdString();
+    EXPECT_TRUE(app.process().waitForFinished(5000));
+    EXPECT_EQ(app.process().exitCode(), 0);
+}
+
+}  // namespace
