@@ -12,6 +12,7 @@
 #include "platform/Files.h"
 #include "platform/MacRoman.h"
 #include "platform/Memory.h"
+#include "search/CriterionTests.h"
 
 namespace {
 
@@ -422,6 +423,19 @@ bool ParseFindArguments(std::span<const char* const> args, FindRequest* request,
 }
 
 bool BuildFindEvent(const FindRequest& request, AppleEvent* event, std::string* error) {
+    // A criterion this build cannot test would come back unfiltered: refuse it.
+    for (const auto& [keyword, desc] : request.parameters) {
+        const ParameterTerm* term = ParameterTermByKeyword(keyword);
+        if (term == nullptr || term->group == TermGroup::kOption ||
+            term->group == TermGroup::kDateField || term->group == TermGroup::kOutput ||
+            term->group == TermGroup::kLocation)
+            continue;
+        if (!CriterionIsTested(keyword)) {
+            *error = std::string("the \"") + term->name +
+                     "\" criterion is not available in this version of seekwright";
+            return false;
+        }
+    }
     AEAddressDesc target;
     AEInitializeDesc(&target);
     const OSType signature = kSeekwrightEventClass;

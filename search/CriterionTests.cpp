@@ -13,11 +13,19 @@ Boolean VisibilityPasses(ItemUnderTest& item) {
 }
 
 const CriterionTest kTests[] = {
-    {"visibility", CriterionScope::kAllItems, VisibilityIsSet, VisibilityPasses},
+    {"visibility", {FourCC("invs")}, CriterionScope::kAllItems, VisibilityIsSet, VisibilityPasses},
 };
 
 }  // namespace
 
 std::span<const CriterionTest> CriterionTests() {
     return kTests;
+}
+
+Boolean CriterionIsTested(AEKeyword keyword) {
+    for (const CriterionTest& test : kTests) {
+        for (AEKeyword k : test.keywords)
+            if (k != 0 && k == keyword) return true;
+    }
+    return false;
 }

@@ -6,6 +6,7 @@
 
 #include <span>
 
+#include "platform/AppleEvents.h"
 #include "platform/CoreFoundation.h"
 #include "platform/Files.h"
 #include "platform/MacTypes.h"
@@ -27,6 +28,8 @@ enum class CriterionScope : UInt8 {
 
 struct CriterionTest {
     const char* name;
+    // The find command's keywords whose values this row tests (unused slots 0).
+    AEKeyword keywords[12];
     CriterionScope scope;
     Boolean (*isSet)();                      // does the current request use it?
     Boolean (*passes)(ItemUnderTest& item);  // run only when isSet()
@@ -34,3 +37,8 @@ struct CriterionTest {
 
 // Every criterion the engine can test, in evaluation order.
 std::span<const CriterionTest> CriterionTests();
+
+// Whether some row tests the parameter `keyword`. A front end uses this to
+// refuse a criterion that this build cannot test rather than return
+// unfiltered results.
+Boolean CriterionIsTested(AEKeyword keyword);

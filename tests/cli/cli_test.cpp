@@ -240,6 +240,8 @@ TEST(CliUsage, ErrorsExitWithTwoAndAMessage) {
         {"bad result form", {"find", "--result", "trees", "/"}, "unknown result form"},
         {"missing value", {"find", "--max"}, "needs a value"},
         {"bad date", {"find", "--date-created-is", "yesterday", "/"}, "is not a date"},
+        // Until the version test is written: refused rather than ignored.
+        {"criterion not tested yet", {"find", "--version-is", "1.0", "/"}, "not available"},
         {"send arity", {"send", "SkWr"}, "send needs"},
         {"send syntax", {"send", "SkWr", "find", "Rslt:["}, "malformed"},
     };

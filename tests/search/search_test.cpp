@@ -8,6 +8,7 @@
 #include "command/ProgressWindow.h"
 #include "platform/Events.h"
 #include "platform/Memory.h"
+#include "search/CriterionTests.h"
 #include "search/SearchFixture.h"
 
 using namespace sw::test;
@@ -316,6 +317,12 @@ TEST_F(SearchTree, CommandPeriodStopsAfterTheEntryBeingEvaluated) {
     EXPECT_EQ(r.err, noErr);
     EXPECT_TRUE(SearchState.userAborted);
     EXPECT_EQ(SearchState.itemsScanned, 1) << "no entry after the poll is evaluated";
+}
+
+TEST(CriterionTable, TellsWhichParametersItTests) {
+    EXPECT_TRUE(CriterionIsTested(FourCC("invs")));
+    EXPECT_FALSE(CriterionIsTested(FourCC("zzzz")));
+    EXPECT_FALSE(CriterionIsTested(0)) << "unused keyword slots match nothing";
 }
 
 TEST(CommandPeriodDown, FollowsTheKeyState) {
