@@ -181,10 +181,12 @@ std::optional<std::vector<std::uint8_t>> GetXattrAt(int dirfd, std::string_view 
                                                     std::string_view attr, std::size_t maxSize) {
     std::string n(name), a(attr);
     // Small values (Finder info, Netatalk headers, comments) fit a first guess.
-    std::vector<std::uint8_t> value(std::min<std::size_t>(maxSize, 4096));
+    // (A zero-size buffer would ask for the size instead, hence at least 1.)
+    std::vector<std::uint8_t> value(std::clamp<std::size_t>(maxSize, 1, 4096));
     for (int attempt = 0; attempt < 3; ++attempt) {
         long got = RawGetXattrAt(dirfd, n.c_str(), a.c_str(), value.data(), value.size());
         if (got >= 0) {
+            if (static_cast<std::size_t>(got) > maxSize) return std::nullopt;
             value.resize(static_cast<std::size_t>(got));
             return value;
         }
