@@ -15,16 +15,21 @@ bool SearchGoesOn() {
 // One name string per level of depth, reused for every entry of that level:
 // a walk evaluates millions of entries, and a name is needed only while its
 // entry is evaluated (and while the walk is below it).
-std::vector<CFMutableStringRef> namePool;
+struct NamePool {
+    std::vector<CFMutableStringRef> strings;
+    ~NamePool() {
+        for (CFMutableStringRef s : strings) CFRelease(s);
+    }
+} namePool;
 std::size_t depth = 0;
 
 CFMutableStringRef NameStringForThisLevel() {
-    if (depth >= namePool.size()) {
+    if (depth >= namePool.strings.size()) {
         CFMutableStringRef fresh = CFStringCreateMutable(kCFAllocatorDefault, 0);
         if (fresh == nullptr) return nullptr;
-        namePool.push_back(fresh);
+        namePool.strings.push_back(fresh);
     }
-    CFMutableStringRef name = namePool[depth];
+    CFMutableStringRef name = namePool.strings[depth];
     CFStringDelete(name, CFRangeMake(0, CFStringGetLength(name)));
     return name;
 }
