@@ -1,5 +1,6 @@
 #include "cli/Output.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "params/Terminology.h"
@@ -154,10 +155,18 @@ long PrintResults(const AEDescList& list, OSType resultType, OutputFormat format
         AEDesc element;
         AEInitializeDesc(&element);
         if (AEGetNthDesc(&list, i, typeWildCard, &keyword, &element) != noErr) continue;
-        bool raw = false;
-        const bool isText = ElementText(element, &text, &raw);
         const auto* data = static_cast<const unsigned char*>(AEGetDescDataPtr(&element));
         const auto size = static_cast<std::size_t>(AEGetDescDataSize(&element));
+        if (format != OutputFormat::kJson && element.descriptorType == typeChar &&
+            std::all_of(data, data + size, [](unsigned char c) { return c < 0x80; })) {
+            // ASCII text, the common case: written as it is.
+            std::fwrite(data, 1, size, out);
+            std::fputc(format == OutputFormat::kNul ? '\0' : '\n', out);
+            AEDisposeDesc(&element);
+            continue;
+        }
+        bool raw = false;
+        const bool isText = ElementText(element, &text, &raw);
         line.clear();
         if (format == OutputFormat::kJson) {
             line = "{\"kind\":";

@@ -29,3 +29,13 @@ Boolean CriterionIsTested(AEKeyword keyword) {
     }
     return false;
 }
+
+ConstStr255Param ItemRomanName(ItemUnderTest& item) {
+    if (!item.romanMade) {
+        if (!CFStringGetPascalString(item.name, item.romanName, sizeof item.romanName,
+                                     kCFStringEncodingMacRoman))
+            item.romanName[0] = 0;
+        item.romanMade = true;
+    }
+    return item.romanName;
+}

@@ -16,10 +16,15 @@
 struct ItemUnderTest {
     FSCatalogInfo* catalogInfo;
     const FSRef* ref;
-    CFStringRef name;            // form D
-    ConstStr255Param romanName;  // Mac OS Roman, empty when the name has none
+    CFStringRef name;  // form D
     Boolean isFolder;
+    Boolean romanMade;  // romanName holds the conversion (read it through ItemRomanName)
+    Str255 romanName;
 };
+
+// The name in Mac OS Roman, empty when it has none; converted on first use,
+// since most searches never need it.
+ConstStr255Param ItemRomanName(ItemUnderTest& item);
 
 enum class CriterionScope : UInt8 {
     kAllItems,   // files and folders: visibility, name, label, dates, comments

@@ -34,6 +34,28 @@ void AppendStringAsText(CFStringRef text) {
         return;
     }
     const CFIndex length = CFStringGetLength(text);
+    // ASCII, the common case, is the same in Mac OS Roman: narrow it directly.
+    const UniChar* chars = CFStringGetCharactersPtr(text);
+    std::vector<char>& narrow = RomanBuffer();
+    if (chars != nullptr && narrow.size() < static_cast<std::size_t>(length) + 1) {
+        try {
+            narrow.resize(static_cast<std::size_t>(length) + 1);
+        } catch (const std::bad_alloc&) {
+            return;  // out of memory: the element is lost, the match stays counted
+        }
+    }
+    if (chars != nullptr) {
+        CFIndex i = 0;
+        while (i < length && chars[i] < 0x80) {
+            narrow[static_cast<std::size_t>(i)] = static_cast<char>(chars[i]);
+            ++i;
+        }
+        if (i == length) {
+            (void)AEPutPtr(&SearchState.resultList, 0, typeChar, narrow.data(),
+                           static_cast<Size>(length));
+            return;
+        }
+    }
     const CFIndex capacity =
         CFStringGetMaximumSizeForEncoding(length + 1, kCFStringEncodingMacRoman);
     std::vector<char>& buffer = RomanBuffer();

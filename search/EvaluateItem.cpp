@@ -58,21 +58,24 @@ void Descend(const FSRef* ref, CFStringRef itemName) {
     CFStringDelete(path, CFRangeMake(before, added));
 }
 
+void Emit(ItemUnderTest& item) {
+    static const Str255 kNoRomanName = {0};
+    const bool wantsRoman = SearchParameters.resultType == FourCC("name");
+    EmitResult(item.ref, item.name, wantsRoman ? ItemRomanName(item) : kNoRomanName);
+}
+
 }  // namespace
 
 void EvaluateItem(FSCatalogInfo* catalogInfo, const FSRef* ref, const HFSUniStr255* name) {
     if (!SearchGoesOn()) return;
     const SearchParametersRecord& p = SearchParameters;
 
-    // The name in form D, and its Mac OS Roman form for the 'name' result.
+    // The name in form D; its Mac OS Roman form is made when something reads it.
     CFMutableStringRef itemName = NameStringForThisLevel();
     if (itemName == nullptr) return;
     const CFIndex units = name->length <= 255 ? name->length : 255;
     CFStringAppendCharacters(itemName, name->unicode, units);
     CFStringNormalize(itemName, kCFStringNormalizationFormD);
-    Str255 romanName;
-    if (!CFStringGetPascalString(itemName, romanName, sizeof romanName, kCFStringEncodingMacRoman))
-        romanName[0] = 0;
 
     if (p.wantDisplay) {
         UpdateProgressWindow(SearchState.currentRootPath, itemName, SearchState.filesScanned,
@@ -83,7 +86,12 @@ void EvaluateItem(FSCatalogInfo* catalogInfo, const FSRef* ref, const HFSUniStr2
     }
 
     const bool isFolder = (catalogInfo->nodeFlags & kFSNodeIsDirectoryMask) != 0;
-    ItemUnderTest item{catalogInfo, ref, itemName, romanName, isFolder};
+    ItemUnderTest item;  // romanName stays unset until ItemRomanName fills it
+    item.catalogInfo = catalogInfo;
+    item.ref = ref;
+    item.name = itemName;
+    item.isFolder = isFolder;
+    item.romanMade = false;
     const bool passedCommon = RunTests(CriterionScope::kAllItems, item);
 
     if (isFolder) {
@@ -92,7 +100,7 @@ void EvaluateItem(FSCatalogInfo* catalogInfo, const FSRef* ref, const HFSUniStr2
         if (p.wantFolders && passedCommon) {
             ++SearchState.foldersMatched;
             ++SearchState.itemsMatched;
-            EmitResult(ref, itemName, romanName);
+            Emit(item);
         }
         // Invisible and unmatched folders are walked too: only their own
         // matching depends on the criteria.
@@ -104,7 +112,7 @@ void EvaluateItem(FSCatalogInfo* catalogInfo, const FSRef* ref, const HFSUniStr2
         if (p.wantFiles && passedCommon && passedFile) {
             ++SearchState.filesMatched;
             ++SearchState.itemsMatched;
-            EmitResult(ref, itemName, romanName);
+            Emit(item);
         }
     }
 
