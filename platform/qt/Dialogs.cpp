@@ -76,6 +76,8 @@ void BuildAboutWindow(OpaqueDialogRef* dialog) {
     auto window = std::make_unique<ItemDialog>();
     window->setWindowTitle(QStringLiteral("About Seekwright"));
     window->setObjectName(QStringLiteral("dialog130"));
+    // Modal from the moment it is shown (ShowWindow comes before ModalDialog).
+    window->setWindowModality(Qt::ApplicationModal);
     auto* layout = new QVBoxLayout(window.get());
     QLabel* name = AddLabel(dialog, 2, layout, "Seekwright");
     QFont bold = name->font();
