@@ -15,6 +15,7 @@
 #include <QProcess>
 #include <QThread>
 #include <algorithm>
+#include <cstdlib>
 #include <string>
 
 #include "command/SeekwrightHandler.h"
@@ -444,6 +445,57 @@ TEST(AppBus, FreedesktopApplicationActions) {
     ASSERT_EQ(quit.type(), QDBusMessage::ReplyMessage) << quit.errorMessage().toStdString();
     EXPECT_TRUE(app.process().waitForFinished(5000));
     EXPECT_EQ(app.process().exitCode(), 0);
+}
+
+// Only on a bus that knows the service file (ctest app_bus_activation).
+class AppBusActivation : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        if (std::getenv("SW_BUS_ACTIVATION") == nullptr) {
+            GTEST_SKIP() << "needs the private bus with the test service file";
+        }
+        ASSERT_FALSE(NameOwned());
+    }
+    static void SendQuit() {
+        const OSType signature = kSeekwrightEventClass;
+        Desc target, quit, reply;
+        ASSERT_EQ(AECreateDesc(typeApplSignature, &signature, sizeof signature, &target.d), noErr);
+        ASSERT_EQ(AECreateAppleEvent(kCoreEventClass, kAEQuitApplication, &target.d,
+                                     kAutoGenerateReturnID, kAnyTransactionID, &quit.d),
+                  noErr);
+        ASSERT_EQ(SendAppleEventToApp(&quit.d, &reply.d, true), noErr) << BusClientLastError();
+        QDeadlineTimer deadline(10000);
+        while (NameOwned() && !deadline.hasExpired()) QThread::msleep(20);
+        EXPECT_FALSE(NameOwned());
+    }
+};
+
+TEST_F(AppBusActivation, FirstCallStartsTheApplication) {
+    Tree tree;
+    const QVariantMap parameters = FindParameters(tree.path());
+    const QVariantList expected = InProcessMatches(parameters);
+    Desc event, reply;
+    QString problem;
+    ASSERT_TRUE(swbus::BuildFindEvent(parameters, &event.d, &problem));
+    ASSERT_EQ(SendAppleEventToApp(&event.d, &reply.d, true), noErr) << BusClientLastError();
+    EXPECT_TRUE(NameOwned());
+    QVariantList matches;
+    OSErr err = noErr;
+    ASSERT_TRUE(swbus::MatchesFromReply(&reply.d, &matches, &err, &problem));
+    EXPECT_EQ(matches, expected);
+    SendQuit();
+}
+
+TEST_F(AppBusActivation, EventWithoutReplyStartsTheApplicationToo) {
+    const OSType signature = kSeekwrightEventClass;
+    Desc target, open;
+    ASSERT_EQ(AECreateDesc(typeApplSignature, &signature, sizeof signature, &target.d), noErr);
+    ASSERT_EQ(AECreateAppleEvent(kCoreEventClass, kAEOpenApplication, &target.d,
+                                 kAutoGenerateReturnID, kAnyTransactionID, &open.d),
+              noErr);
+    ASSERT_EQ(SendAppleEventToApp(&open.d, nullptr, false), noErr) << BusClientLastError();
+    EXPECT_TRUE(NameOwned());
+    SendQuit();
 }
 
 }  // namespace
