@@ -198,6 +198,20 @@ TEST_F(Cli, JsonGivesTextOrBytes) {
             << line;
 }
 
+TEST_F(Cli, FileSpecificationsAreSeventyBytes) {
+    Outcome o = RunSeekwright({"find", "--json", "--result", "spec", root_});
+    EXPECT_EQ(o.status, 0) << o.err;
+    const auto lines = Split(o.out);
+    ASSERT_EQ(lines.size(), 4u);
+    const std::string prefix =
+        "{\"kind\":\"file specification\",\"type\":\"fss \",\"value\":{\"bytes\":\"";
+    for (const std::string& line : lines) {
+        ASSERT_TRUE(line.starts_with(prefix)) << line;
+        // 70 bytes are 96 base64 characters.
+        EXPECT_EQ(line.size(), prefix.size() + 96 + std::string("\"}}").size()) << line;
+    }
+}
+
 TEST_F(Cli, AMissingFolderIsReportedAndTheOthersAreSearched) {
     Outcome o = RunSeekwright({"find", root_ + "/nothing-here", dir_ / "other", root_});
     EXPECT_EQ(o.status, 1) << "a stop alert was raised";
@@ -272,6 +286,21 @@ TEST(CliRoot, ThePosixRootGivesSingleSeparators) {
         EXPECT_TRUE(line.starts_with("/")) << line;
         EXPECT_EQ(line.find('/', 1), std::string::npos) << line;
     }
+}
+
+TEST(CliDisks, AVolumeByMountPointAndAnUnknownOne) {
+    Outcome o = RunSeekwright({"find", "--disk", "/", "--folders", "--no-files", "--max", "2"});
+    EXPECT_EQ(o.status, 0) << o.err;
+    const auto lines = Split(o.out);
+    EXPECT_EQ(lines.size(), 2u);
+    for (const std::string& line : lines) EXPECT_TRUE(line.starts_with("/")) << line;
+
+    Outcome unknown = RunSeekwright({"find", "--disk", "No Such Volume", "--max", "1"});
+    EXPECT_EQ(unknown.status, 1);
+    EXPECT_EQ(unknown.out, "");
+    EXPECT_NE(unknown.err.find("Could not convert \"No Such Volume:\" into a file specification."),
+              std::string::npos)
+        << unknown.err;
 }
 
 TEST_F(Cli, SendPrintsTheReplyInBuildStringSyntax) {
