@@ -547,7 +547,10 @@ std::string FindHelpText() {
         "\n"
         "TEXT and CODE options may be repeated to give several values. DATE is\n"
         "YYYY-MM-DD or YYYY-MM-DDTHH:MM[:SS], local time. KIND is one of:";
-    for (const EnumeratorTerm& kind : KindTerms()) text += std::string(" ") + OptionName(kind.name);
+    for (const EnumeratorTerm& kind : KindTerms()) {
+        text += ' ';
+        text += OptionName(kind.name);
+    }
     text +=
         ".\n"
         "\n"

@@ -15,7 +15,7 @@ std::string Utf8Of(CFStringRef string) {
     const UniChar* chars = CFStringGetCharactersPtr(string);
     const auto length = static_cast<std::size_t>(CFStringGetLength(string));
     std::u16string_view text(reinterpret_cast<const char16_t*>(chars), length);
-    if (!Utf16ToUtf8(text, &utf8)) utf8 = "?";
+    if (!Utf16ToUtf8(text, &utf8)) utf8.assign(1, '?');
     return utf8;
 }
 
