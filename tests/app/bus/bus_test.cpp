@@ -269,6 +269,24 @@ TEST(AppBus, GdbusCallOnFindReturnsTheMatches) {
     EXPECT_EQ(again, out);
 }
 
+// docs/examples/seekwright-find.py: Python's standard library and gdbus only.
+TEST(AppBus, PythonExampleFindsTheSameMatches) {
+    Tree tree;
+    const QVariantList expected = InProcessMatches(FindParameters(tree.path()));
+    AppProcess app;
+    ASSERT_TRUE(app.WaitUntilReady()) << app.Errors();
+    QProcess python;
+    python.start(QStringLiteral("python3"),
+                 {QStringLiteral(SW_SOURCE_DIR "/docs/examples/seekwright-find.py"),
+                  QString::fromStdString(tree.path())});
+    if (!python.waitForStarted(10000)) GTEST_SKIP() << "python3 is not installed";
+    ASSERT_TRUE(python.waitForFinished(60000));
+    ASSERT_EQ(python.exitCode(), 0) << python.readAllStandardError().toStdString();
+    QByteArray expectedOutput;
+    for (const QVariant& match : expected) expectedOutput += swbus::MatchBytes(match) + '\n';
+    EXPECT_EQ(python.readAllStandardOutput(), expectedOutput);
+}
+
 TEST(AppBus, QuitIsAnsweredWithNoErrAndTheApplicationEnds) {
     AppProcess app;
     ASSERT_TRUE(app.WaitUntilReady()) << app.Errors();
@@ -445,6 +463,48 @@ TEST(AppBus, FreedesktopApplicationActions) {
     ASSERT_EQ(quit.type(), QDBusMessage::ReplyMessage) << quit.errorMessage().toStdString();
     EXPECT_TRUE(app.process().waitForFinished(5000));
     EXPECT_EQ(app.process().exitCode(), 0);
+}
+
+// On demand (SW_LARGE_TREE=<folder>): a reply larger than one D-Bus message
+// still arrives whole through the sealed-file methods.
+TEST(AppBusLarge, RepliesBeyondTheMessageLimitArriveWhole) {
+    const char* folder = std::getenv("SW_LARGE_TREE");
+    if (folder == nullptr) GTEST_SKIP() << "set SW_LARGE_TREE to a folder with many files";
+    AppProcess app;
+    ASSERT_TRUE(app.WaitUntilReady()) << app.Errors();
+    const QVariantMap parameters = FindParameters(folder);
+    QElapsedTimer clock;
+
+    clock.start();
+    Desc event, reply;
+    QString problem;
+    ASSERT_TRUE(swbus::BuildFindEvent(parameters, &event.d, &problem));
+    ASSERT_EQ(SendAppleEventToApp(&event.d, &reply.d, true), noErr) << BusClientLastError();
+    Desc list;
+    ASSERT_EQ(AEGetParamDesc(&reply.d, keyDirectObject, typeAEList, &list.d), noErr);
+    long count = 0;
+    AECountItems(&list.d, &count);
+    RecordProperty("event_matches", static_cast<int>(count));
+    RecordProperty("event_ms", static_cast<int>(clock.elapsed()));
+
+    clock.restart();
+    const QDBusMessage inline_ = Call(kInterface, QStringLiteral("Find"), {parameters});
+    RecordProperty("inline_ms", static_cast<int>(clock.elapsed()));
+    RecordProperty("inline_answer", inline_.type() == QDBusMessage::ErrorMessage
+                                        ? inline_.errorName().toStdString()
+                                        : std::string("reply"));
+
+    clock.restart();
+    const QDBusMessage viaFile = Call(kInterface, QStringLiteral("FindFd"), {parameters});
+    ASSERT_EQ(viaFile.type(), QDBusMessage::ReplyMessage) << viaFile.errorMessage().toStdString();
+    QByteArray bytes;
+    ASSERT_TRUE(swbus::ReadWholeFile(
+        viaFile.arguments().at(1).value<QDBusUnixFileDescriptor>().fileDescriptor(),
+        qint64(1) << 34, &bytes));
+    RecordProperty("fd_ms", static_cast<int>(clock.elapsed()));
+    RecordProperty("fd_bytes", static_cast<int>(bytes.size()));
+    EXPECT_EQ(viaFile.arguments().at(0).toUInt(), static_cast<uint>(count));
+    EXPECT_EQ(bytes.count('\0'), count);
 }
 
 // Only on a bus that knows the service file (ctest app_bus_activation).
