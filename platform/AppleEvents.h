@@ -168,12 +168,19 @@ OSErr CreateObjSpecifier(DescType desiredClass, AEDesc* container, DescType keyF
                          AEDesc* keyData, Boolean disposeInputs, AEDesc* out);
 
 // --- Build strings ---------------------------------------------------------
-// Classic build-string syntax: keyword:value pairs, four-character codes bare
-// or in single quotes ('ƒold' with the 0xC4 byte, written in UTF-8 as "ƒ"),
-// integers, "text", «hex», [lists], {records}, type(value) coercions and @
-// substitution from the variadic arguments (each an AEDesc*). Malformed input
-// gives errAEBuildSyntaxError and leaves `out` null.
+// Classic build-string syntax (grammar in docs/apple-events.md): keyword:value
+// pairs, four-character codes bare or in single quotes ('ƒold' with the 0xC4
+// byte, written in UTF-8 as "ƒ"), integers ('long', 'comp' beyond 32 bits),
+// floats ('doub'), "text" ('TEXT' when Mac OS Roman holds it exactly, else
+// 'utxt'), type(«hex»), [lists], {records}, type{records}, class\id{events},
+// type(value) coercions, bare codes as 'enum', and @ substitution from the
+// variadic arguments (each an AEDesc*, copied). Malformed input gives
+// errAEBuildSyntaxError, a failed type(value) coercion errAECoercionFail;
+// either way `out` is left null. Nesting is limited to 128 levels.
 OSErr AEBuildDesc(AEDesc* out, const char* format, ...);
+// An event as AECreateAppleEvent makes it (target from addressType and
+// address), with the comma-separated key:value entries of `format` (possibly
+// none) as its parameters; "&key:value" entries set attributes.
 OSErr AEBuildAppleEvent(AEEventClass eventClass, AEEventID eventID, DescType addressType,
                         const void* address, Size addressLength, AEReturnID returnID,
                         AETransactionID transactionID, AppleEvent* out, const char* format, ...);

@@ -93,11 +93,18 @@ OSErr CopyOut(const AEDesc& value, DescType* actualType, void* buffer, Size maxS
               Size* actualSize) {
     if (maxSize < 0) return paramErr;
     if (actualType != nullptr) *actualType = value.descriptorType;
-    std::vector<unsigned char> bytes = DataBytes(value);
-    if (actualSize != nullptr) *actualSize = static_cast<Size>(bytes.size());
-    if (buffer != nullptr && maxSize > 0 && !bytes.empty()) {
-        std::size_t n = std::min(bytes.size(), static_cast<std::size_t>(maxSize));
-        std::memcpy(buffer, bytes.data(), n);
+    // Scalars are copied straight from their storage; containers flatten.
+    std::vector<unsigned char> flattened;
+    const std::vector<unsigned char>* bytes = &flattened;
+    if (IsKind(&value, AEStorageKind::Scalar)) {
+        bytes = &value.dataHandle->bytes;
+    } else {
+        flattened = DataBytes(value);
+    }
+    if (actualSize != nullptr) *actualSize = static_cast<Size>(bytes->size());
+    if (buffer != nullptr && maxSize > 0 && !bytes->empty()) {
+        std::size_t n = std::min(bytes->size(), static_cast<std::size_t>(maxSize));
+        std::memcpy(buffer, bytes->data(), n);
     }
     return noErr;
 }
