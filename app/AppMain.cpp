@@ -2,6 +2,7 @@
 #include <cstring>
 
 #include "app/Application.h"
+#include "app/ProgressDialog.h"
 #include "platform/BusService.h"
 #include "platform/EventLoop.h"
 #include "platform/Files.h"
@@ -63,9 +64,13 @@ int SeekwrightAppMain(int argc, char** argv) {
     // The platform's own start-up: aliases and file specifications in events
     // become FSRefs through these.
     InstallFileCoercions();
+    // With windows, a find that asks for display shows dialog 129.
+    static ProgressDialogDisplay progressWindow;
+    if (CurrentDisplay() == kDisplayWindow) SetProgressDisplay(&progressWindow);
     const bool started = InitApplication();
     if (started) RunApplicationEventLoop();
     StopBusService();
+    SetProgressDisplay(nullptr);
     ShutdownDisplay();
     return started ? 0 : 1;
 }

@@ -9,6 +9,8 @@
 #include "platform/MacTypes.h"
 
 // Dialog resources the application carries.
+// Dialog 129 is modeless; a request to close it leaves it open, and Control-period or
+// Escape in it is Command-period (platform/Events.h). Only the window display has it.
 inline constexpr SInt16 kProgressDialogID = 129;  // items 4, 6, 8, 10, 12, 14, 16: static text
 inline constexpr SInt16 kAboutDialogID = 130;     // item 1: OK button; item 10: version text
 
@@ -40,11 +42,33 @@ void GetDialogItem(DialogRef dialog, DialogItemIndex item, SInt16* itemType, Han
                    Rect* box);
 void SetDialogItemText(Handle item, ConstStr255Param text);
 void GetDialogItemText(Handle item, Str255 text);
+// The control of an item, for texts longer than a Str255.
+struct OpaqueControlRef;
+using ControlRef = OpaqueControlRef*;
+inline constexpr SInt16 kControlEntireControl = 0;
+inline constexpr OSType kControlStaticTextTextTag = FourCC("text");
+inline constexpr OSErr errItemNotControl = -30552;
+OSErr GetDialogItemAsControl(DialogRef dialog, SInt16 item, ControlRef* control);
+// With kControlStaticTextTextTag: the item's text, `size` Mac OS Roman bytes
+// (no length byte, no terminator).
+OSErr SetControlData(ControlRef control, SInt16 part, OSType tagName, Size size, const void* data);
 void DrawDialog(DialogRef dialog);
 // Runs the dialog modally until an enabled item is hit; filterProc must be
 // nullptr. The headless display reports item 1 at once.
 using ModalFilterProcPtr = void*;
 void ModalDialog(ModalFilterProcPtr filterProc, DialogItemIndex* itemHit);
+
+// --- Text ------------------------------------------------------------------------------
+inline constexpr SInt16 truncEnd = 0;
+inline constexpr SInt16 truncMiddle = 0x4000;
+inline constexpr SInt16 NotTruncated = 0;
+inline constexpr SInt16 Truncated = 1;
+// Shortens Mac OS Roman text in place to fit `width` pixels in the window
+// display's dialog font, replacing the omitted end or middle by the ellipsis
+// (0xC9); *length is updated. NotTruncated when it fits (and at the headless
+// display, which has no widths), Truncated when it was shortened, paramErr for
+// bad arguments.
+SInt16 TruncText(SInt16 width, Ptr text, SInt16* length, SInt16 truncWhere);
 
 // --- Menu bar from the nib ----------------------------------------------------------
 // The application's nib is "Seekwright" with the menu bar "MenuBar" (About

@@ -5,7 +5,10 @@
 #include <QCloseEvent>
 #include <QDialog>
 #include <QFont>
+#include <QFontMetrics>
+#include <QGridLayout>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QKeySequence>
 #include <QLabel>
 #include <QMainWindow>
@@ -23,20 +26,21 @@
 #include <string>
 
 #include "platform/EventLoop.h"
+#include "platform/Events.h"
 #include "platform/MacRoman.h"
 #include "platform/qt/QtDisplay.h"
 
 namespace {
 
 struct DialogItem {
-    Str255 text{};
+    std::string text;                   // Mac OS Roman bytes
     QLabel* label = nullptr;            // static text at the window display
     QAbstractButton* button = nullptr;  // a button at the window display
 };
 
 // The window display's dialog: item hits end a modal run with the item number;
 // closing the window hits the default item 1.
-class ItemDialog final : public QDialog {
+class ItemDialog : public QDialog {
   public:
     void reject() override { done(1); }
 };
@@ -65,10 +69,63 @@ QLabel* AddLabel(OpaqueDialogRef* dialog, DialogItemIndex index, QLayout* layout
     layout->addWidget(label);
     DialogItem& item = dialog->items[index];
     item.label = label;
-    const std::size_t length = std::min<std::size_t>(std::strlen(text), 255);
-    item.text[0] = static_cast<unsigned char>(length);
-    std::memcpy(item.text + 1, text, length);
+    item.text = text;
     return label;
+}
+
+// Dialog 129: the progress window. Modeless; the user cannot close it, and
+// Control-period or Escape stops the search.
+class ProgressWindow final : public ItemDialog {
+  protected:
+    void closeEvent(QCloseEvent* event) override { event->ignore(); }
+    void reject() override {}  // Escape is handled below, not as a close
+    void keyPressEvent(QKeyEvent* event) override {
+        const bool controlPeriod =
+            event->key() == Qt::Key_Period && (event->modifiers() & Qt::ControlModifier) != 0;
+        if (controlPeriod || event->key() == Qt::Key_Escape) {
+            PostCommandPeriod();
+            return;
+        }
+        ItemDialog::keyPressEvent(event);
+    }
+};
+
+void BuildProgressWindow(OpaqueDialogRef* dialog) {
+    auto window = std::make_unique<ProgressWindow>();
+    window->setWindowTitle(QStringLiteral("Seekwright: Searching"));
+    window->setObjectName(QStringLiteral("dialog129"));
+    window->setMinimumWidth(460);
+    auto* grid = new QGridLayout(window.get());
+    struct Row {
+        DialogItemIndex label;
+        const char* text;
+        DialogItemIndex value;
+    };
+    const Row rows[] = {
+        {15, "Criteria:", 16},      {3, "Folder:", 4},           {5, "Item:", 6},
+        {7, "Folders scanned:", 8}, {9, "Folders matched:", 10}, {11, "Files scanned:", 12},
+        {13, "Files matched:", 14}};
+    int line = 0;
+    for (const Row& row : rows) {
+        auto* labelLayout = new QVBoxLayout;
+        QLabel* label = AddLabel(dialog, row.label, labelLayout, row.text);
+        label->setAlignment(Qt::AlignRight | Qt::AlignTop);
+        auto* valueLayout = new QVBoxLayout;
+        QLabel* value = AddLabel(dialog, row.value, valueLayout, "");
+        value->setTextFormat(Qt::PlainText);
+        if (row.value == 16) {
+            value->setWordWrap(true);
+        } else {
+            // Path and name arrive truncated to the item's width; never let
+            // them widen the window.
+            value->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+        }
+        grid->addLayout(labelLayout, line, 0);
+        grid->addLayout(valueLayout, line, 1);
+        ++line;
+    }
+    grid->setColumnStretch(1, 1);
+    dialog->window = std::move(window);
 }
 
 // Dialog 130: the About box. Item 1 is OK, item 10 the version line.
@@ -101,8 +158,9 @@ void BuildAboutWindow(OpaqueDialogRef* dialog) {
 // Standard output at the headless display: the About box is its text lines.
 void PrintChangedItems(OpaqueDialogRef* dialog) {
     for (const auto& [index, item] : dialog->items) {
-        if (item.text[0] == 0) continue;
-        std::string line = MacRomanToUtf8(item.text + 1, item.text[0]);
+        if (item.text.empty()) continue;
+        std::string line = MacRomanToUtf8(reinterpret_cast<const unsigned char*>(item.text.data()),
+                                          item.text.size());
         auto printed = dialog->printed.find(index);
         if (printed != dialog->printed.end() && printed->second == line) continue;
         dialog->printed[index] = line;
@@ -134,15 +192,21 @@ bool SameCFString(CFStringRef a, const char* ascii) {
 }  // namespace
 
 DialogRef GetNewDialog(SInt16 dialogID, void*, WindowRef) {
-    if (dialogID != kAboutDialogID) return nullptr;  // the only dialog resource we carry
+    if (dialogID != kAboutDialogID && dialogID != kProgressDialogID) return nullptr;
+    // The progress window is a window or nothing: the headless display has
+    // its own status line.
+    if (dialogID == kProgressDialogID && CurrentDisplay() != kDisplayWindow) return nullptr;
     auto* dialog = new OpaqueDialogRef;
     dialog->resourceID = dialogID;
-    if (CurrentDisplay() == kDisplayWindow) {
+    if (dialogID == kProgressDialogID) {
+        BuildProgressWindow(dialog);
+    } else if (CurrentDisplay() == kDisplayWindow) {
         BuildAboutWindow(dialog);
     } else {
-        dialog->items[2].text[0] = 0;  // items exist; only changed texts print
-        dialog->items[10].text[0] = 0;
-        dialog->items[1].text[0] = 0;
+        // The items exist; only texts that are set print.
+        dialog->items[1];
+        dialog->items[2];
+        dialog->items[10];
     }
     frontDialog = dialog;
     return dialog;
@@ -190,21 +254,51 @@ void GetDialogItem(DialogRef dialog, DialogItemIndex index, SInt16* itemType, Ha
     }
 }
 
-void SetDialogItemText(Handle itemHandle, ConstStr255Param text) {
-    if (itemHandle == nullptr || text == nullptr) return;
-    auto* item = reinterpret_cast<DialogItem*>(itemHandle);
-    std::memcpy(item->text, text, static_cast<std::size_t>(text[0]) + 1);
-    const QString shown = swqt::FromPString(text);
+namespace {
+
+void SetItemBytes(DialogItem* item, const char* bytes, std::size_t size) {
+    item->text.assign(bytes, size);
+    std::string utf8 = MacRomanToUtf8(reinterpret_cast<const unsigned char*>(bytes), size);
+    QString shown = QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
+    shown.replace(QChar('\r'), QChar('\n'));
     if (item->label != nullptr) item->label->setText(shown);
     if (item->button != nullptr) item->button->setText(shown);
+}
+
+}  // namespace
+
+void SetDialogItemText(Handle itemHandle, ConstStr255Param text) {
+    if (itemHandle == nullptr || text == nullptr) return;
+    SetItemBytes(reinterpret_cast<DialogItem*>(itemHandle), reinterpret_cast<const char*>(text + 1),
+                 text[0]);
 }
 
 void GetDialogItemText(Handle itemHandle, Str255 text) {
     if (text == nullptr) return;
     text[0] = 0;
     if (itemHandle == nullptr) return;
-    auto* item = reinterpret_cast<DialogItem*>(itemHandle);
-    std::memcpy(text, item->text, static_cast<std::size_t>(item->text[0]) + 1);
+    const std::string& bytes = reinterpret_cast<DialogItem*>(itemHandle)->text;
+    const std::size_t length = std::min<std::size_t>(bytes.size(), 255);
+    text[0] = static_cast<unsigned char>(length);
+    std::memcpy(text + 1, bytes.data(), length);
+}
+
+OSErr GetDialogItemAsControl(DialogRef dialog, SInt16 index, ControlRef* control) {
+    if (control == nullptr) return paramErr;
+    *control = nullptr;
+    if (dialog == nullptr) return paramErr;
+    auto found = dialog->items.find(index);
+    if (found == dialog->items.end()) return errItemNotControl;
+    *control = reinterpret_cast<ControlRef>(&found->second);
+    return noErr;
+}
+
+OSErr SetControlData(ControlRef control, SInt16, OSType tagName, Size size, const void* data) {
+    if (control == nullptr || size < 0 || (size > 0 && data == nullptr)) return paramErr;
+    if (tagName != kControlStaticTextTextTag) return errItemNotControl;
+    SetItemBytes(reinterpret_cast<DialogItem*>(control), static_cast<const char*>(data),
+                 static_cast<std::size_t>(size));
+    return noErr;
 }
 
 void DrawDialog(DialogRef dialog) {
@@ -260,6 +354,28 @@ OSStatus SetMenuBarFromNib(IBNibRef nib, CFStringRef name) {
 }
 
 void DisposeNibReference(IBNibRef) {}
+
+SInt16 TruncText(SInt16 width, Ptr text, SInt16* length, SInt16 truncWhere) {
+    if (text == nullptr || length == nullptr || *length < 0) return paramErr;
+    if (CurrentDisplay() != kDisplayWindow || width <= 0) return NotTruncated;
+    const std::string utf8 = MacRomanToUtf8(reinterpret_cast<const unsigned char*>(text),
+                                            static_cast<std::size_t>(*length));
+    const QString full = QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
+    const QFontMetrics metrics(QApplication::font());
+    if (metrics.horizontalAdvance(full) <= width) return NotTruncated;
+    const QString elided = metrics.elidedText(
+        full, truncWhere == truncMiddle ? Qt::ElideMiddle : Qt::ElideRight, width);
+    std::string roman;
+    const std::u16string_view units(reinterpret_cast<const char16_t*>(elided.utf16()),
+                                    static_cast<std::size_t>(elided.size()));
+    // Every character came from Mac OS Roman, and the ellipsis is 0xC9.
+    if (!Utf16ToMacRoman(units, &roman) || roman.size() > static_cast<std::size_t>(*length)) {
+        return NotTruncated;
+    }
+    std::memcpy(text, roman.data(), roman.size());
+    *length = static_cast<SInt16>(roman.size());
+    return Truncated;
+}
 
 OSStatus RegisterAppearanceClient() {
     return noErr;

@@ -7,6 +7,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QDialog>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMainWindow>
 #include <QMessageBox>
@@ -18,7 +19,9 @@
 #include <string>
 
 #include "app/Application.h"
+#include "app/ProgressDialog.h"
 #include "platform/EventLoop.h"
+#include "platform/Events.h"
 #include "text/Alerts.h"
 #include "text/TextUtils.h"
 
@@ -187,6 +190,77 @@ TEST_F(WindowDisplay, RomanTextIsShownAsUnicode) {
     });
     StandardAlert(kAlertStopAlert, text, nullptr, &alertParams, &alertItemHit);
     EXPECT_EQ(shown, QString::fromUtf8("caf\xC3\xA9 \xEF\xA3\xBF-.\nx"));
+}
+
+QLabel* ProgressItem(int item) {
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+        if (widget->objectName() == QLatin1String("dialog129")) {
+            return widget->findChild<QLabel*>(QStringLiteral("item%1").arg(item));
+        }
+    }
+    return nullptr;
+}
+
+CFStringRef Utf8String(const char* text) {
+    return CFStringCreateWithCString(kCFAllocatorDefault, text, kCFStringEncodingUTF8);
+}
+
+TEST_F(WindowDisplay, ProgressWindowShowsTheSearchAndChangesOnlyWhatChanged) {
+    ProgressDialogDisplay display;
+    ClearCommandPeriod();
+    display.Open();
+    ASSERT_NE(progressDialog, nullptr);
+    QLabel* folder = ProgressItem(4);
+    ASSERT_NE(folder, nullptr);
+    QWidget* window = folder->window();
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_FALSE(window->isModal());
+
+    const std::string longPath =
+        "/srv/share/projects/" + std::string(40, 'x') + "/deep/er/and/deeper/still/the-end";
+    CFStringRef path = Utf8String(longPath.c_str());
+    CFStringRef name = Utf8String("caf\xC3\xA9.txt");
+    CFStringRef cyrillic = Utf8String("\xD0\x96uk.txt");
+    display.Update(path, name, 0, 0, 0, 0, "name contains caf, with: files");
+    // The first update writes everything, counts of 0 too.
+    const QString shownPath = folder->text();
+    EXPECT_TRUE(shownPath.contains(QChar(0x2026))) << shownPath.toStdString();
+    EXPECT_TRUE(shownPath.startsWith(QLatin1String("/srv"))) << shownPath.toStdString();
+    EXPECT_TRUE(shownPath.endsWith(QLatin1String("the-end"))) << shownPath.toStdString();
+    EXPECT_LT(shownPath.size(), static_cast<qsizetype>(longPath.size()));
+    EXPECT_EQ(ProgressItem(6)->text(), QString::fromUtf8("caf\xC3\xA9.txt"));
+    for (int item : {8, 10, 12, 14}) EXPECT_EQ(ProgressItem(item)->text(), "0") << item;
+    EXPECT_EQ(ProgressItem(16)->text(), QStringLiteral("name contains caf, with: files"));
+    SaveScreenshot(window, "progress-window.png");
+
+    // Unchanged texts are not written again (a mark left in item 4 stays);
+    // the criteria go in once per window.
+    folder->setText(QStringLiteral("mark"));
+    display.Update(path, cyrillic, 7, 2, 1, 0, "other criteria");
+    EXPECT_EQ(folder->text(), QStringLiteral("mark"));
+    EXPECT_EQ(ProgressItem(6)->text(), QString()) << "no Mac OS Roman form: shown empty";
+    EXPECT_EQ(ProgressItem(8)->text(), "2");
+    EXPECT_EQ(ProgressItem(12)->text(), "7");
+    EXPECT_EQ(ProgressItem(14)->text(), "1");
+    EXPECT_EQ(ProgressItem(16)->text(), QStringLiteral("name contains caf, with: files"));
+
+    // The user cannot close it; Escape is Command-period.
+    window->close();
+    EXPECT_TRUE(window->isVisible());
+    QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+    QApplication::sendEvent(window, &escape);
+    KeyMap keys;
+    GetKeys(keys);
+    EXPECT_TRUE(keys[kVirtualPeriodKey / 32] & (1u << (kVirtualPeriodKey % 32)));
+    ClearCommandPeriod();
+
+    display.Close();
+    EXPECT_EQ(progressDialog, nullptr);
+    display.Update(path, name, 1, 1, 1, 1, "x");  // no window: nothing happens
+    EXPECT_EQ(ProgressItem(4), nullptr);
+    CFRelease(path);
+    CFRelease(name);
+    CFRelease(cyrillic);
 }
 
 }  // namespace
