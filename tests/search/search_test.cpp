@@ -319,6 +319,46 @@ TEST_F(SearchTree, CommandPeriodStopsAfterTheEntryBeingEvaluated) {
     EXPECT_EQ(SearchState.itemsScanned, 1) << "no entry after the poll is evaluated";
 }
 
+// Finder information is read only when a test looks at it: with invisibles
+// wanted nothing does, with invisibles excluded the visibility test does.
+TEST(Traversal, FinderInformationIsReadOnlyWhenATestNeedsIt) {
+    TempDir dir;
+    WriteFile(dir / "f");
+    FSRef folder;
+    ASSERT_EQ(FSPathMakeRef(reinterpret_cast<const UInt8*>(dir.path().c_str()), &folder, nullptr),
+              noErr);
+    for (bool wantInvisibles : {true, false}) {
+        DefaultParameters(FourCC("pat2"));
+        SearchParameters.wantInvisibles = wantInvisibles;
+        SearchState.searchActive = 1;
+        SearchState.userAborted = 0;
+        AECreateList(nullptr, 0, false, &SearchState.resultList);
+        SearchState.currentRootPath = CFStringCreateMutableCopy(nullptr, 0, CFSTR("/x"));
+        FSIterator iterator = nullptr;
+        ASSERT_EQ(FSOpenIterator(&folder, kFSIterateFlat, &iterator), noErr);
+        FSCatalogInfo info;
+        FSRef ref;
+        HFSUniStr255 name;
+        UInt32 count = 0;
+        FSGetCatalogInfoBulk(iterator, 1, &count, nullptr,
+                             kFSCatInfoNodeFlags | kFSCatInfoFinderInfo, &info, &ref, nullptr,
+                             &name);
+        ASSERT_EQ(count, 1u);
+        ASSERT_NE(info.lazy, nullptr) << "the bulk read itself reads no Finder information";
+        EvaluateItem(&info, &ref, &name);
+        if (wantInvisibles)
+            EXPECT_NE(info.lazy, nullptr) << "no test needed it";
+        else
+            EXPECT_EQ(info.lazy, nullptr) << "the visibility test read it";
+        EXPECT_EQ(SearchState.filesMatched, 1);
+        FSCloseIterator(iterator);
+        CFRelease(SearchState.currentRootPath);
+        SearchState.currentRootPath = nullptr;
+        AEDisposeDesc(&SearchState.resultList);
+        SearchState.filesMatched = 0;
+    }
+}
+
 TEST(CriterionTable, TellsWhichParametersItTests) {
     EXPECT_TRUE(CriterionIsTested(FourCC("invs")));
     EXPECT_FALSE(CriterionIsTested(FourCC("zzzz")));
