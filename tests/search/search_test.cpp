@@ -332,6 +332,8 @@ TEST(Traversal, FinderInformationIsReadOnlyWhenATestNeedsIt) {
         SearchParameters.wantInvisibles = wantInvisibles;
         SearchState.searchActive = 1;
         SearchState.userAborted = 0;
+        SearchState.itemsMatched = SearchState.filesMatched = SearchState.foldersMatched = 0;
+        SearchState.itemsScanned = SearchState.filesScanned = SearchState.foldersScanned = 0;
         AECreateList(nullptr, 0, false, &SearchState.resultList);
         SearchState.currentRootPath = CFStringCreateMutableCopy(nullptr, 0, CFSTR("/x"));
         FSIterator iterator = nullptr;
@@ -355,7 +357,6 @@ TEST(Traversal, FinderInformationIsReadOnlyWhenATestNeedsIt) {
         CFRelease(SearchState.currentRootPath);
         SearchState.currentRootPath = nullptr;
         AEDisposeDesc(&SearchState.resultList);
-        SearchState.filesMatched = 0;
     }
 }
 
