@@ -133,7 +133,7 @@ bool Exists(const std::string& path, struct stat& st) {
     return ::lstat(path.c_str(), &st) == 0;
 }
 
-// The spec of a missing item: named in its folder when the colon path is
+// The FSSpec of a missing item: named in its folder when the colon path is
 // short enough for FSMakeFSSpec, else only the volume is known.
 void SpecOfMissing(const AliasRecord& r, const std::string& posixPath, FSSpec& target) {
     std::memset(&target, 0, sizeof target);
