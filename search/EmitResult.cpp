@@ -1,8 +1,8 @@
-#include <cstring>
 #include <new>
 #include <vector>
 
 #include "params/SearchParameters.h"
+#include "platform/MacRoman.h"
 #include "platform/Memory.h"
 #include "search/SearchState.h"
 
@@ -27,55 +27,37 @@ std::vector<char>& RomanBuffer() {
     return buffer;
 }
 
-void AppendStringAsText(CFStringRef text) {
-    if (const char* direct = CFStringGetCStringPtr(text, kCFStringEncodingMacRoman)) {
-        (void)AEPutPtr(&SearchState.resultList, 0, typeChar, direct,
-                       static_cast<Size>(std::strlen(direct)));
-        return;
-    }
+// Appends `text` as 'TEXT' when Mac OS Roman holds it exactly: every unit has
+// a Roman byte that maps back to that same unit. Anything else (a decomposed
+// accent, which a Roman conversion would compose into another name; Cyrillic;
+// the private-use characters that stand for bytes of names that are not
+// UTF-8) goes as 'utxt' with the exact units, so that the text names the item
+// as it is stored.
+void AppendExactText(CFStringRef text) {
     const CFIndex length = CFStringGetLength(text);
-    // ASCII, the common case, is the same in Mac OS Roman: narrow it directly.
     const UniChar* chars = CFStringGetCharactersPtr(text);
-    std::vector<char>& narrow = RomanBuffer();
-    if (chars != nullptr && narrow.size() < static_cast<std::size_t>(length) + 1) {
+    if (chars == nullptr && length != 0) return;
+    std::vector<char>& roman = RomanBuffer();
+    if (roman.size() < static_cast<std::size_t>(length)) {
         try {
-            narrow.resize(static_cast<std::size_t>(length) + 1);
+            roman.resize(static_cast<std::size_t>(length));
         } catch (const std::bad_alloc&) {
-            return;  // out of memory: the element is lost, the match stays counted
-        }
-    }
-    if (chars != nullptr) {
-        CFIndex i = 0;
-        while (i < length && chars[i] < 0x80) {
-            narrow[static_cast<std::size_t>(i)] = static_cast<char>(chars[i]);
-            ++i;
-        }
-        if (i == length) {
-            (void)AEPutPtr(&SearchState.resultList, 0, typeChar, narrow.data(),
-                           static_cast<Size>(length));
+            AppendUnicodeText(chars, length);  // needs no buffer of its own
             return;
         }
     }
-    const CFIndex capacity =
-        CFStringGetMaximumSizeForEncoding(length + 1, kCFStringEncodingMacRoman);
-    std::vector<char>& buffer = RomanBuffer();
-    if (capacity > 0 && static_cast<std::size_t>(capacity) > buffer.size()) {
-        try {
-            buffer.resize(static_cast<std::size_t>(capacity));
-        } catch (const std::bad_alloc&) {
-            return;  // out of memory: the element is lost, the match stays counted
+    for (CFIndex i = 0; i < length; ++i) {
+        const UniChar unit = chars[i];
+        unsigned char byte = 0;
+        if (unit < 0x80) {
+            byte = static_cast<unsigned char>(unit);
+        } else if (!UnicodeToMacRoman(unit, &byte) || MacRomanToUnicode(byte) != unit) {
+            AppendUnicodeText(chars, length);
+            return;
         }
+        roman[static_cast<std::size_t>(i)] = static_cast<char>(byte);
     }
-    if (!buffer.empty() &&
-        CFStringGetCString(text, buffer.data(), static_cast<CFIndex>(buffer.size()),
-                           kCFStringEncodingMacRoman)) {
-        (void)AEPutPtr(&SearchState.resultList, 0, typeChar, buffer.data(),
-                       static_cast<Size>(std::strlen(buffer.data())));
-        return;
-    }
-    // No Mac OS Roman form (Cyrillic, CJK, emoji, bytes that are not UTF-8):
-    // the element travels as Unicode text rather than being lost.
-    AppendUnicodeText(CFStringGetCharactersPtr(text), length);
+    (void)AEPutPtr(&SearchState.resultList, 0, typeChar, roman.data(), static_cast<Size>(length));
 }
 
 // The path is built on currentRootPath itself and cut back afterwards, which
@@ -85,7 +67,7 @@ void AppendPath(CFStringRef itemName, bool hfsStyle) {
     if (path == nullptr) return;
     const CFIndex before = CFStringGetLength(path);
     const CFIndex added = AppendPathComponent(path, itemName, hfsStyle);
-    AppendStringAsText(path);
+    AppendExactText(path);
     CFStringDelete(path, CFRangeMake(before, added));
 }
 
@@ -142,6 +124,10 @@ CFIndex AppendPathComponent(CFMutableStringRef path, CFStringRef name, Boolean h
 }
 
 void EmitResult(const FSRef* ref, CFStringRef itemName, ConstStr255Param romanName) {
+    // `itemName` is the name as listed. A Roman copy made elsewhere may have
+    // been made from another normalization form (composing a decomposed
+    // accent), so every text is converted here, from the listed units.
+    (void)romanName;
     switch (SearchParameters.resultType) {
         case FourCC("path"):
             AppendPath(itemName, true);
@@ -150,10 +136,7 @@ void EmitResult(const FSRef* ref, CFStringRef itemName, ConstStr255Param romanNa
             AppendPath(itemName, false);
             break;
         case FourCC("name"):
-            if (romanName[0] != 0)
-                (void)AEPutPtr(&SearchState.resultList, 0, typeChar, romanName + 1, romanName[0]);
-            else
-                AppendUnicodeText(CFStringGetCharactersPtr(itemName), CFStringGetLength(itemName));
+            AppendExactText(itemName);
             break;
         case FourCC("alis"):
             AppendAlias(ref);

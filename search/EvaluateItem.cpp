@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <vector>
 
 #include "command/ProgressWindow.h"
@@ -20,18 +21,36 @@ struct NamePool {
     ~NamePool() {
         for (CFMutableStringRef s : strings) CFRelease(s);
     }
-} namePool;
+};
+NamePool formDNames;   // for matching
+NamePool listedNames;  // for results and paths, when it differs from form D
 std::size_t depth = 0;
 
-CFMutableStringRef NameStringForThisLevel() {
-    if (depth >= namePool.strings.size()) {
+CFMutableStringRef NameStringForThisLevel(NamePool& pool) {
+    if (depth >= pool.strings.size()) {
         CFMutableStringRef fresh = CFStringCreateMutable(kCFAllocatorDefault, 0);
         if (fresh == nullptr) return nullptr;
-        namePool.strings.push_back(fresh);
+        pool.strings.push_back(fresh);
     }
-    CFMutableStringRef name = namePool.strings[depth];
+    CFMutableStringRef name = pool.strings[depth];
     CFStringDelete(name, CFRangeMake(0, CFStringGetLength(name)));
     return name;
+}
+
+// The name exactly as the catalog listed it. Paths and names in results are
+// built from it, not from the form-D copy: on a file system that keeps names
+// as given, a decomposed or composed spelling other than the stored one
+// names no file at all. Most names are the same in both (ASCII always is),
+// and then the form-D string serves.
+CFStringRef ListedName(const HFSUniStr255* name, CFStringRef formD) {
+    const CFIndex units = name->length <= 255 ? name->length : 255;
+    if (CFStringGetLength(formD) == units &&
+        std::equal(name->unicode, name->unicode + units, CFStringGetCharactersPtr(formD)))
+        return formD;
+    CFMutableStringRef listed = NameStringForThisLevel(listedNames);
+    if (listed == nullptr) return nullptr;
+    CFStringAppendCharacters(listed, name->unicode, units);
+    return listed;
 }
 
 // Runs every requested test of `scope`; none is skipped because an earlier
@@ -45,12 +64,12 @@ bool RunTests(CriterionScope scope, ItemUnderTest& item) {
     return passed;
 }
 
-void Descend(const FSRef* ref, CFStringRef itemName) {
+void Descend(const FSRef* ref, CFStringRef listedName) {
     CFMutableStringRef path = SearchState.currentRootPath;
-    if (path == nullptr) return;
+    if (path == nullptr || listedName == nullptr) return;
     const CFIndex before = CFStringGetLength(path);
     const CFIndex added =
-        AppendPathComponent(path, itemName, SearchParameters.resultType == FourCC("path"));
+        AppendPathComponent(path, listedName, SearchParameters.resultType == FourCC("path"));
     // An error below is not the parent's: what could be walked has been.
     ++depth;
     (void)IterateFolder(ref);
@@ -58,10 +77,10 @@ void Descend(const FSRef* ref, CFStringRef itemName) {
     CFStringDelete(path, CFRangeMake(before, added));
 }
 
-void Emit(ItemUnderTest& item) {
+void Emit(const ItemUnderTest& item, CFStringRef listedName) {
     static const Str255 kNoRomanName = {0};
-    const bool wantsRoman = SearchParameters.resultType == FourCC("name");
-    EmitResult(item.ref, item.name, wantsRoman ? ItemRomanName(item) : kNoRomanName);
+    if (listedName == nullptr) return;  // no memory for it: the element is lost
+    EmitResult(item.ref, listedName, kNoRomanName);
 }
 
 }  // namespace
@@ -71,7 +90,7 @@ void EvaluateItem(FSCatalogInfo* catalogInfo, const FSRef* ref, const HFSUniStr2
     const SearchParametersRecord& p = SearchParameters;
 
     // The name in form D; its Mac OS Roman form is made when something reads it.
-    CFMutableStringRef itemName = NameStringForThisLevel();
+    CFMutableStringRef itemName = NameStringForThisLevel(formDNames);
     if (itemName == nullptr) return;
     const CFIndex units = name->length <= 255 ? name->length : 255;
     CFStringAppendCharacters(itemName, name->unicode, units);
@@ -100,11 +119,11 @@ void EvaluateItem(FSCatalogInfo* catalogInfo, const FSRef* ref, const HFSUniStr2
         if (p.wantFolders && passedCommon) {
             ++SearchState.foldersMatched;
             ++SearchState.itemsMatched;
-            Emit(item);
+            Emit(item, ListedName(name, itemName));
         }
         // Invisible and unmatched folders are walked too: only their own
         // matching depends on the criteria.
-        if (p.wantSubfolders) Descend(ref, itemName);
+        if (p.wantSubfolders) Descend(ref, ListedName(name, itemName));
     } else {
         ++SearchState.filesScanned;
         ++SearchState.itemsScanned;
@@ -112,7 +131,7 @@ void EvaluateItem(FSCatalogInfo* catalogInfo, const FSRef* ref, const HFSUniStr2
         if (p.wantFiles && passedCommon && passedFile) {
             ++SearchState.filesMatched;
             ++SearchState.itemsMatched;
-            Emit(item);
+            Emit(item, ListedName(name, itemName));
         }
     }
 

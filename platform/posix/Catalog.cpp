@@ -17,6 +17,7 @@
 #include <unordered_map>
 #include <unordered_set>
 
+#include "platform/CoreFoundation.h"
 #include "platform/MacRoman.h"
 #include "platform/posix/CatalogConfig.h"
 #include "platform/posix/CatalogInternal.h"
@@ -313,18 +314,65 @@ OSErr Resolve(const FSRef* ref, Resolved& r) {
     return noErr;
 }
 
-// The POSIX name in folder `dirPath` that an FSSpec name denotes; the
-// literal name when nothing on disk matches (the item may not exist yet).
+std::u16string FormD(std::u16string_view text) {
+    CFMutableStringRef s = CFStringCreateMutable(kCFAllocatorDefault, 0);
+    if (s == nullptr) return std::u16string(text);
+    CFStringAppendCharacters(s, reinterpret_cast<const UniChar*>(text.data()),
+                             static_cast<CFIndex>(text.size()));
+    CFStringNormalize(s, kCFStringNormalizationFormD);
+    std::u16string out(reinterpret_cast<const char16_t*>(CFStringGetCharactersPtr(s)),
+                       static_cast<std::size_t>(CFStringGetLength(s)));
+    CFRelease(s);
+    return out;
+}
+
+bool IsAscii(std::string_view s) {
+    return std::all_of(s.begin(), s.end(),
+                       [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
+
+// The one entry of `dirfd` whose Unicode name equals `wanted` once both are
+// in normalization form D; nullopt when none does, or when several do (then
+// only the exact spelling names an item, and the caller keeps it).
+std::optional<std::string> FindNameByFormD(int dirfd, const std::u16string& wanted) {
+    Fd dup(::openat(dirfd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (dup.get() < 0) return std::nullopt;
+    std::string names;
+    std::vector<RawEntry> entries;
+    if (ReadWholeDirectory(dup.get(), names, entries) != 0) return std::nullopt;
+    const std::u16string wantedD = FormD(wanted);
+    std::optional<std::string> match;
+    for (const RawEntry& e : entries) {
+        const std::string_view name = std::string_view(names).substr(e.nameOffset, e.nameLength);
+        const std::u16string u = PosixNameToUnicode(name);
+        // ASCII is its own form D: no normalisation for the common names.
+        if ((IsAscii(name) ? u : FormD(u)) != wantedD) continue;
+        if (match) return std::nullopt;  // ambiguous
+        match = std::string(name);
+    }
+    return match;
+}
+
+// The POSIX name in folder `dirPath` that an FSSpec or colon-path name
+// denotes: the literal name when it exists; else the item a mangled name
+// carries the inode of; else the one entry whose name is the same text in
+// another normalization form (Mac OS Roman text composes accents, names on
+// disk may be decomposed); else the literal name (the item may not exist yet).
 std::string ResolveSpecName(const std::string& dirPath, std::string_view roman) {
     const std::u16string u = RomanToUnicode(roman);
     std::string literal = UnicodeToPosixName(reinterpret_cast<const UniChar*>(u.data()), u.size());
     struct stat st {};
     if (::lstat(JoinPath(dirPath, literal).c_str(), &st) == 0) return literal;
-    if (std::optional<std::uint64_t> ino = MangledInode(roman)) {
-        Fd dir(::open(dirPath.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-        if (dir.get() >= 0) {
-            if (auto found = FindNameByInode(dir.get(), *ino, roman)) return *found;
-        }
+    const std::optional<std::uint64_t> ino = MangledInode(roman);
+    // Plain ASCII has no other normalization form worth a folder scan.
+    if (!ino && IsAscii(roman)) return literal;
+    Fd dir(::open(dirPath.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (dir.get() < 0) return literal;
+    if (ino) {
+        if (auto found = FindNameByInode(dir.get(), *ino, roman)) return *found;
+    }
+    if (!IsAscii(roman)) {
+        if (auto found = FindNameByFormD(dir.get(), u)) return *found;
     }
     return literal;
 }
@@ -546,6 +594,75 @@ int OpenFolder(const Resolved& r) {
     return ::open(r.path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
 }
 
+// `rawPath` made absolute, with every symbolic link followed except, when
+// `followLastLink` is clear, one in the last component. The last component
+// need not exist then. false with errno set when a folder on the way is
+// missing or unreadable.
+bool CanonicalPath(std::string_view rawPath, bool followLastLink, std::string& out) {
+    const std::string input(rawPath);
+    const std::size_t slash = input.rfind('/');
+    const std::string leaf = slash == std::string::npos ? input : input.substr(slash + 1);
+    // "x/", "x/." and "x/.." name a folder reached through x: resolved whole.
+    const bool whole = followLastLink || leaf.empty() || leaf == "." || leaf == "..";
+    const std::string folder = whole                        ? input
+                               : slash == std::string::npos ? "."
+                               : slash == 0                 ? "/"
+                                                            : input.substr(0, slash);
+    char* canonical = ::realpath(folder.c_str(), nullptr);
+    if (!canonical) return false;
+    out = canonical;
+    std::free(canonical);
+    if (!whole) out = JoinPath(out, leaf);
+    return true;
+}
+
+// The FSRef of the item at `rawPath`. The folders on the way are made
+// canonical (symbolic links among them followed); the last component is
+// followed only when `followLastLink` is set, so that a path or alias that
+// names a link gives the link itself.
+OSErr PathToRef(std::string_view rawPath, bool followLastLink, FSRef& ref, bool* isDirectory) {
+    if (rawPath.empty()) return fnfErr;
+    if (rawPath.find('\0') != std::string_view::npos) return bdNamErr;  // would name another item
+    std::string path;
+    if (!CanonicalPath(rawPath, followLastLink, path)) return OSErrFromErrno(errno);
+    std::optional<Volume> v = VolumeForPath(path);
+    if (!v) return nsvErr;
+    SInt32 dirID = kRootDirID;
+    std::string current = v->mountPoint;
+    std::string_view rest =
+        std::string_view(path).substr(v->mountPoint == "/" ? 1 : v->mountPoint.size());
+    while (!rest.empty() && rest.front() == '/') rest.remove_prefix(1);
+    if (rest.empty()) {
+        MakeDirRef(v->vRefNum, kRootDirID, ref);
+        if (isDirectory) *isDirectory = true;
+        return noErr;
+    }
+    for (;;) {
+        const std::size_t slash = rest.find('/');
+        const std::string_view name = rest.substr(0, slash);
+        current = JoinPath(current, name);
+        struct stat st {};
+        if (::lstat(current.c_str(), &st) != 0) return OSErrFromErrno(errno);
+        const bool last = slash == std::string_view::npos;
+        if (S_ISDIR(st.st_mode)) {
+            const SInt32 id = Dirs().Intern(v->vRefNum, dirID, name, st.st_ino);
+            if (id == 0) return memFullErr;
+            if (last) {
+                MakeDirRef(v->vRefNum, id, ref);
+                if (isDirectory) *isDirectory = true;
+                return noErr;
+            }
+            dirID = id;
+        } else {
+            if (!last) return dirNFErr;
+            MakeFileRef(v->vRefNum, dirID, name, st.st_ino, ref);
+            if (isDirectory) *isDirectory = false;
+            return noErr;
+        }
+        rest.remove_prefix(slash + 1);
+    }
+}
+
 }  // namespace
 
 // --- Internal interface -----------------------------------------------------------------
@@ -622,48 +739,7 @@ OSErr FSSpecToPosixPath(const FSSpec& spec, std::string& path) {
 }
 
 OSErr PosixPathToFSRef(std::string_view rawPath, FSRef& ref, bool* isDirectory) {
-    if (rawPath.empty()) return fnfErr;
-    std::string input(rawPath);
-    char* canonical = ::realpath(input.c_str(), nullptr);
-    if (!canonical) return OSErrFromErrno(errno);
-    std::string path(canonical);
-    std::free(canonical);
-    std::optional<Volume> v = VolumeForPath(path);
-    if (!v) return nsvErr;
-    SInt32 dirID = kRootDirID;
-    std::string current = v->mountPoint;
-    std::string_view rest =
-        std::string_view(path).substr(v->mountPoint == "/" ? 1 : v->mountPoint.size());
-    while (!rest.empty() && rest.front() == '/') rest.remove_prefix(1);
-    if (rest.empty()) {
-        MakeDirRef(v->vRefNum, kRootDirID, ref);
-        if (isDirectory) *isDirectory = true;
-        return noErr;
-    }
-    for (;;) {
-        const std::size_t slash = rest.find('/');
-        const std::string_view name = rest.substr(0, slash);
-        current = JoinPath(current, name);
-        struct stat st {};
-        if (::lstat(current.c_str(), &st) != 0) return OSErrFromErrno(errno);
-        const bool last = slash == std::string_view::npos;
-        if (S_ISDIR(st.st_mode)) {
-            const SInt32 id = Dirs().Intern(v->vRefNum, dirID, name, st.st_ino);
-            if (id == 0) return memFullErr;
-            if (last) {
-                MakeDirRef(v->vRefNum, id, ref);
-                if (isDirectory) *isDirectory = true;
-                return noErr;
-            }
-            dirID = id;
-        } else {
-            if (!last) return dirNFErr;
-            MakeFileRef(v->vRefNum, dirID, name, st.st_ino, ref);
-            if (isDirectory) *isDirectory = false;
-            return noErr;
-        }
-        rest.remove_prefix(slash + 1);
-    }
+    return PathToRef(rawPath, /*followLastLink=*/false, ref, isDirectory);
 }
 
 OSErr PosixPathToFSSpec(std::string_view path, FSSpec& spec) {
@@ -1035,7 +1111,8 @@ OSErr FSMakeFSSpec(SInt16 vRefNum, SInt32 dirID, ConstStr255Param fileName, FSSp
     const std::string parentPath = slash == 0 ? "/" : path.substr(0, slash);
     FSRef parent;
     bool parentIsDir = false;
-    if (PosixPathToFSRef(parentPath, parent, &parentIsDir) != noErr || !parentIsDir) {
+    if (PathToRef(parentPath, /*followLastLink=*/true, parent, &parentIsDir) != noErr ||
+        !parentIsDir) {
         return dirNFErr;
     }
     RefFields f;
@@ -1054,7 +1131,9 @@ OSErr FSMakeFSSpec(SInt16 vRefNum, SInt32 dirID, ConstStr255Param fileName, FSSp
 OSErr FSPathMakeRef(const UInt8* posixPath, FSRef* ref, Boolean* isDirectory) {
     if (!posixPath || !ref) return paramErr;
     bool dir = false;
-    const OSErr err = PosixPathToFSRef(reinterpret_cast<const char*>(posixPath), *ref, &dir);
+    // A link named last is followed here: search roots are what the user
+    // means by the path, and a link to a folder means the folder.
+    const OSErr err = PathToRef(reinterpret_cast<const char*>(posixPath), true, *ref, &dir);
     if (err == noErr && isDirectory) *isDirectory = dir;
     return err;
 }
