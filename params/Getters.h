@@ -21,6 +21,17 @@ OSErr MyGetSearchLocationsParam(const AppleEvent* event, AEDescList* searchDisks
 // "result type: " and the form's words ("HFS paths", "POSIX paths", ...).
 OSErr MyGetResultTypeParam(const AppleEvent* event, OSType* resultType, Str255 resultTypeText);
 
+// The name criterion: the first of 'nm01'..'nm12' (in that order, "is" and
+// "is not" last) whose value is a list (a single string arrives as a list of
+// one) is kept in nameList, its test in nameOp, and nameText is the test's
+// words followed by the names joined by ", " (cut at 255 bytes). A value of
+// another form gets an alert (unless silenced) and the next keyword is tried.
+// A name with no Mac OS Roman form is shown with "?" for what it lacks. Fails
+// with the counting code, or the code of a last item that is not text.
+// *nameList is released first: pass a null descriptor or a list to give up.
+OSErr MyGetFilenameParam(const AppleEvent* event, AEDescList* nameList, SInt16* nameOp,
+                         Str255 nameText);
+
 // 'ƒmax' as decimal text; default -1 (no limit). Not all digits: alert, -1.
 // 0: alert, 1. Beyond the 32-bit range: the largest 32-bit value.
 OSErr MyGetMaxMatchesParam(const AppleEvent* event, SInt32* maxMatches, Str255 maxMatchesText);

@@ -45,6 +45,10 @@ constexpr IntakeStep kSteps[] = {
      [](const AppleEvent* e) {
          return MyGetResultTypeParam(e, &P().resultType, P().resultTypeText);
      }},
+    {"MyGetFilenameParam", kEncountered,
+     [](const AppleEvent* e) {
+         return MyGetFilenameParam(e, &P().nameList, &P().nameOp, P().nameText);
+     }},
     {"MyGetMaxMatchesParam", kEncountered,
      [](const AppleEvent* e) {
          return MyGetMaxMatchesParam(e, &P().maxMatches, P().maxMatchesText);
