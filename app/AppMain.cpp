@@ -67,6 +67,9 @@ int SeekwrightAppMain(int argc, char** argv) {
     // With windows, a find that asks for display shows dialog 129.
     static ProgressDialogDisplay progressWindow;
     if (CurrentDisplay() == kDisplayWindow) SetProgressDisplay(&progressWindow);
+    // Control-C or a termination request: stop a running search, then quit
+    // as the quit event does.
+    InstallQuitSignals([] { keepRunning = false; });
     const bool started = InitApplication();
     if (started) RunApplicationEventLoop();
     StopBusService();

@@ -50,6 +50,14 @@ OSStatus RemoveEventLoopTimer(EventLoopTimerRef timer);
 void RunApplicationEventLoop();
 void QuitApplicationEventLoop();
 
+// Interrupt (Control-C) and terminate signals: each one reports Command-period
+// at once, so that a running search stops at its next poll, and `onQuit` runs
+// on the event loop's thread when the loop next gets a turn (between
+// commands). A third signal before the process ends exits at once with status
+// 130. Install once.
+using QuitRequestProc = void (*)();
+OSStatus InstallQuitSignals(QuitRequestProc onQuit);
+
 // --- Carbon events: commands on the application target ----------------------------
 struct OpaqueEventRef;
 using EventRef = OpaqueEventRef*;

@@ -317,6 +317,16 @@ TEST(AppBus, QuitIsAnsweredWithNoErrAndTheApplicationEnds) {
     EXPECT_FALSE(NameOwned());
 }
 
+TEST(AppBus, TerminationSignalQuitsAndGivesTheNameBack) {
+    AppProcess app;
+    ASSERT_TRUE(app.WaitUntilReady()) << app.Errors();
+    app.process().terminate();  // SIGTERM
+    ASSERT_TRUE(app.process().waitForFinished(5000)) << "still running after 5 s";
+    EXPECT_EQ(app.process().exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(app.process().exitCode(), 0);
+    EXPECT_FALSE(NameOwned());
+}
+
 TEST(AppBus, OpenApplicationChangesNothing) {
     AppProcess app;
     ASSERT_TRUE(app.WaitUntilReady()) << app.Errors();
