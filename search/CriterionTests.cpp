@@ -1,6 +1,7 @@
 #include "search/CriterionTests.h"
 
 #include "params/SearchParameters.h"
+#include "search/NameTest.h"
 
 namespace {
 
@@ -12,8 +13,22 @@ Boolean VisibilityPasses(ItemUnderTest& item) {
     return (FSCatalogInfoFinderFlags(item.catalogInfo) & kIsInvisible) == 0;
 }
 
+Boolean NameIsSet() {
+    return SearchParameters.nameOp != kOpNone;
+}
+Boolean NamePasses(ItemUnderTest& item) {
+    return NameTestPasses(item.name);
+}
+
 const CriterionTest kTests[] = {
     {"visibility", {FourCC("invs")}, CriterionScope::kAllItems, VisibilityIsSet, VisibilityPasses},
+    {"name",
+     {FourCC("nm01"), FourCC("nm02"), FourCC("nm03"), FourCC("nm04"), FourCC("nm05"),
+      FourCC("nm06"), FourCC("nm07"), FourCC("nm08"), FourCC("nm09"), FourCC("nm10"),
+      FourCC("nm11"), FourCC("nm12")},
+     CriterionScope::kAllItems,
+     NameIsSet,
+     NamePasses},
 };
 
 }  // namespace
