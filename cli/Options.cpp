@@ -50,9 +50,37 @@ constexpr ResultFormName kResultFormNames[] = {
     {"alias", FourCC("alis")}, {"spec", FourCC("file")},
 };
 
+// The name tests, one option per operator, shorter than the terms' own names
+// (which are accepted too). Each may be repeated to give a list of names.
+constexpr Abbreviation kNameOptions[] = {
+    {"name-is", "name is"},
+    {"name-is-not", "name is not"},
+    {"name-contains", "name contains"},
+    {"name-contains-any", "name contains any of"},
+    {"name-contains-each", "name contains each of"},
+    {"name-not-contains", "name does not contain"},
+    {"name-not-contains-any", "name does not contain any of"},
+    {"name-not-contains-each", "name does not contain each of"},
+    {"name-starts-with", "name starts with"},
+    {"name-not-starts-with", "name does not start with"},
+    {"name-ends-with", "name ends with"},
+    {"name-not-ends-with", "name does not end with"},
+};
+
+// The option a term is shown under in the help.
+std::string OptionNameOf(const ParameterTerm& term) {
+    for (const Abbreviation& a : kNameOptions) {
+        if (ParameterTermByName(a.termName) == &term) return a.option;
+    }
+    return OptionName(term.name);
+}
+
 const ParameterTerm* TermForOption(std::string_view option, bool* negated) {
     *negated = false;
     for (const Abbreviation& a : kAbbreviations) {
+        if (option == a.option) return ParameterTermByName(a.termName);
+    }
+    for (const Abbreviation& a : kNameOptions) {
         if (option == a.option) return ParameterTermByName(a.termName);
     }
     for (const ParameterTerm& term : FindParameterTerms()) {
@@ -510,7 +538,7 @@ std::string FindHelpText() {
         if (term.value == TermValue::kLocations || term.value == TermValue::kResultForm ||
             term.keyword == keyMaxMatches)
             continue;
-        std::string line = "  --" + OptionName(term.name);
+        std::string line = "  --" + OptionNameOf(term);
         switch (term.value) {
             case TermValue::kBoolean:
                 line = "  --[no-]" + OptionName(term.name);

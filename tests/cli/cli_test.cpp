@@ -156,6 +156,48 @@ TEST_F(Cli, OptionsShapeTheSearch) {
     }
 }
 
+// One option per name operator; repeating an option gives a list of names.
+TEST_F(Cli, NameOptionsSelectByName) {
+    const char kPrivet[] = "\xD0\x9F\xD0\xA0\xD0\x98";  // ПРИ
+    const std::string a = P("a.txt"), hidden = P("hidden.txt"), privet = P(kCyrillic),
+                      bad = P("bad\xFF.txt"), c = P("sub/c.txt");
+    struct Row {
+        const char* name;
+        std::vector<std::string> options;
+        std::set<std::string> expected;
+    } rows[] = {
+        {"is, case folded", {"--name-is", "A.TXT"}, {a}},
+        {"is, several", {"--name-is", "a.txt", "--name-is", "c.txt"}, {a, c}},
+        {"is not", {"--name-is-not", "a.txt"}, {hidden, privet, bad, c}},
+        {"contains", {"--name-contains", "ID"}, {hidden}},
+        {"contains any",
+         {"--name-contains-any", "a", "--name-contains-any", kPrivet},
+         {a, privet, bad}},
+        {"contains each", {"--name-contains-each", "d", "--name-contains-each", "e"}, {hidden}},
+        {"not contains", {"--name-not-contains", "a"}, {hidden, privet, c}},
+        {"not contains any: one of them missing",
+         {"--name-not-contains-any", "a", "--name-not-contains-any", "d"},
+         {a, hidden, privet, c}},
+        {"not contains each: none of them",
+         {"--name-not-contains-each", "a", "--name-not-contains-each", "d"},
+         {privet, c}},
+        {"starts with, Cyrillic case folded", {"--name-starts-with", kPrivet}, {privet}},
+        {"not starts with", {"--name-not-starts-with", "h"}, {a, privet, bad, c}},
+        {"ends with", {"--name-ends-with", ".TXT"}, {a, hidden, privet, bad, c}},
+        {"not ends with", {"--name-not-ends-with", "n.txt"}, {a, privet, bad, c}},
+        {"the term's own spelling", {"--name-does-not-contain", "a"}, {hidden, privet, c}},
+        {"inline value", {"--name-is=a.txt"}, {a}},
+    };
+    for (const Row& row : rows) {
+        std::vector<std::string> args{"find", "-r"};
+        args.insert(args.end(), row.options.begin(), row.options.end());
+        args.push_back(root_);
+        Outcome o = RunSeekwright(args);
+        EXPECT_EQ(o.status, 0) << row.name << ": " << o.err;
+        EXPECT_EQ(Lines(o.out), row.expected) << row.name;
+    }
+}
+
 TEST_F(Cli, MaximumMatchesAndNulSeparators) {
     Outcome o = RunSeekwright({"find", "-0", "--max", "2", root_});
     EXPECT_EQ(o.status, 0) << o.err;
@@ -256,6 +298,10 @@ TEST(CliUsage, ErrorsExitWithTwoAndAMessage) {
         {"bad date", {"find", "--date-created-is", "yesterday", "/"}, "is not a date"},
         // Until the version test is written: refused rather than ignored.
         {"criterion not tested yet", {"find", "--version-is", "1.0", "/"}, "not available"},
+        {"with a name criterion too",
+         {"find", "--name-contains", "x", "--version-is", "1.0", "/"},
+         "\"version is\" criterion is not available"},
+        {"a name option needs its text", {"find", "--name-is"}, "needs a value"},
         {"send arity", {"send", "SkWr"}, "send needs"},
         {"send syntax", {"send", "SkWr", "find", "Rslt:["}, "malformed"},
     };
@@ -270,7 +316,8 @@ TEST(CliUsage, HelpAndVersion) {
     Outcome help = RunSeekwright({"find", "--help"});
     EXPECT_EQ(help.status, 0);
     for (const char* option : {"--[no-]subfolders", "--[no-]invisibles", "--name-contains",
-                               "--result FORM", "--print0", "--json"})
+                               "--name-is-not TEXT", "--name-not-contains-any TEXT",
+                               "--name-not-ends-with TEXT", "--result FORM", "--print0", "--json"})
         EXPECT_NE(help.out.find(option), std::string::npos) << option;
     Outcome version = RunSeekwright({"--version"});
     EXPECT_EQ(version.status, 0);
