@@ -7,6 +7,7 @@
 #include <cstring>
 #include <span>
 #include <string>
+#include <vector>
 
 #include "cli/Options.h"
 #include "cli/Output.h"
@@ -22,6 +23,7 @@
 
 #if SW_WITH_APP
 #include "app/Application.h"
+#include "platform/BusClient.h"
 #endif
 
 namespace {
@@ -32,9 +34,10 @@ constexpr int kExitUsage = 2;
 constexpr int kExitInterrupted = 130;
 
 const char kUsage[] =
-    "Usage: seekwright find [OPTION]... [FOLDER]...\n"
-    "       seekwright send CLASS ID 'BUILD-STRING'\n"
+    "Usage: seekwright find [--app] [OPTION]... [FOLDER]...\n"
+    "       seekwright send [--app [--no-reply]] CLASS ID 'BUILD-STRING'\n"
     "       seekwright app [--headless]\n"
+    "       seekwright quit\n"
     "       seekwright --help | --version\n";
 
 const char kHelp[] =
@@ -50,6 +53,11 @@ const char kHelp[] =
     "                                 e.g. seekwright send SkWr find \"Rslt:pat2\"\n"
     "  app [--headless]               run the application, answering scripts on\n"
     "                                 the D-Bus session bus\n"
+    "  quit                           ask the running application to quit\n"
+    "\n"
+    "With --app, find and send go to the running application over the session\n"
+    "bus (the bus starts it when its service file is installed) instead of\n"
+    "being handled in this process; its alerts then appear in the application.\n"
     "\n"
     "Examples:\n"
     "  seekwright find -r ~/Documents\n"
@@ -79,6 +87,43 @@ void Setup() {
     TermInstallInterruptHandler();
 }
 
+// In this process, or over the session bus to the running application.
+OSErr Dispatch(const AppleEvent* event, AppleEvent* reply, bool viaApp, bool waitReply,
+               std::string* busError) {
+    if (!viaApp) return AEProcessAppleEvent(event, waitReply ? reply : nullptr);
+#if SW_WITH_APP
+    const OSErr err = SendAppleEventToApp(event, reply, waitReply);
+    if (err != noErr) *busError = BusClientLastError();
+    return err;
+#else
+    (void)reply;
+    (void)waitReply;
+    *busError = "this build has no application to send to";
+    return procNotFound;
+#endif
+}
+
+// Takes a leading front-end flag out of the arguments; true when it was there.
+bool TakeFlag(std::span<const char* const>* args, const char* flag) {
+    if (args->empty() || std::strcmp((*args)[0], flag) != 0) return false;
+    *args = args->subspan(1);
+    return true;
+}
+
+// "--app" may stand anywhere before a "--" among the find options.
+bool TakeAppFlag(std::span<const char* const> args, std::vector<const char*>* rest) {
+    bool found = false, optionsEnded = false;
+    for (const char* arg : args) {
+        if (!optionsEnded && std::strcmp(arg, "--app") == 0) {
+            found = true;
+            continue;
+        }
+        if (std::strcmp(arg, "--") == 0) optionsEnded = true;
+        rest->push_back(arg);
+    }
+    return found;
+}
+
 int Fail(const std::string& message) {
     std::fprintf(stderr, "seekwright: %s\n", message.c_str());
     return kExitUsage;
@@ -100,7 +145,10 @@ int ExitStatus() {
     return alerts.stopAlertShown ? kExitStopAlert : kExitOK;
 }
 
-int RunFind(std::span<const char* const> args) {
+int RunFind(std::span<const char* const> allArgs) {
+    std::vector<const char*> rest;
+    const bool viaApp = TakeAppFlag(allArgs, &rest);
+    std::span<const char* const> args(rest.data(), rest.size());
     FindRequest request;
     std::string error;
     if (!ParseFindArguments(args, &request, &error))
@@ -117,8 +165,12 @@ int RunFind(std::span<const char* const> args) {
         AEDisposeDesc(&event);
         return Fail(error);
     }
-    const OSErr err = AEProcessAppleEvent(&event, &reply);
+    std::string busError;
+    const OSErr err = Dispatch(&event, &reply, viaApp, true, &busError);
     AEDisposeDesc(&event);
+    if (err != noErr && viaApp)
+        return Fail("could not reach the application (error " + std::to_string(err) + ")" +
+                    (busError.empty() ? "" : ": " + busError));
     const SInt32 replyErr = err == noErr ? ReplyError(reply) : err;
     if (replyErr != 0) {
         AEDisposeDesc(&reply);
@@ -158,6 +210,8 @@ bool HasSubstitution(const std::string& text) {
 }
 
 int RunSend(std::span<const char* const> args) {
+    const bool viaApp = TakeFlag(&args, "--app");
+    const bool waitReply = !(viaApp && TakeFlag(&args, "--no-reply"));
     if (args.size() != 3) return Fail(std::string("send needs CLASS ID 'BUILD-STRING'\n") + kUsage);
     OSType eventClass = 0, eventID = 0;
     if (!ParseFourCharCode(args[0], &eventClass) || !ParseFourCharCode(args[1], &eventID))
@@ -176,12 +230,15 @@ int RunSend(std::span<const char* const> args) {
                           kAutoGenerateReturnID, kAnyTransactionID, &event, build.c_str());
     if (err != noErr)
         return Fail("the build string is malformed (error " + std::to_string(err) + ")");
-    err = AEProcessAppleEvent(&event, &reply);
+    std::string busError;
+    err = Dispatch(&event, &reply, viaApp, waitReply, &busError);
     AEDisposeDesc(&event);
     if (err != noErr) {
         AEDisposeDesc(&reply);
-        return Fail("the event was not handled (error " + std::to_string(err) + ")");
+        return Fail("the event was not handled (error " + std::to_string(err) + ")" +
+                    (busError.empty() ? "" : ": " + busError));
     }
+    if (!waitReply) return kExitOK;
     char* text = nullptr;
     if (AEPrintDescToText(&reply, &text) == noErr && text != nullptr) {
         std::printf("%s\n", text);
@@ -191,6 +248,33 @@ int RunSend(std::span<const char* const> args) {
     AEDisposeDesc(&reply);
     if (replyErr != 0) return kExitUsage;
     return ExitStatus();
+}
+
+}  // namespace
+
+namespace {
+
+// Asks the running application to quit; it ends at its quit timer's next firing.
+int RunQuit(std::span<const char* const> args) {
+    if (!args.empty()) return Fail(std::string("quit takes no arguments\n") + kUsage);
+    AppleEvent event, reply;
+    AEInitializeDesc(&event);
+    AEInitializeDesc(&reply);
+    const OSType signature = kSeekwrightEventClass;
+    AEAddressDesc target;
+    AECreateDesc(typeApplSignature, &signature, sizeof signature, &target);
+    OSErr err = AECreateAppleEvent(kCoreEventClass, kAEQuitApplication, &target,
+                                   kAutoGenerateReturnID, kAnyTransactionID, &event);
+    AEDisposeDesc(&target);
+    std::string busError;
+    if (err == noErr) err = Dispatch(&event, &reply, true, true, &busError);
+    AEDisposeDesc(&event);
+    const SInt32 replyErr = err == noErr ? ReplyError(reply) : err;
+    AEDisposeDesc(&reply);
+    if (replyErr != 0)
+        return Fail("the application did not quit (error " + std::to_string(replyErr) + ")" +
+                    (busError.empty() ? "" : ": " + busError));
+    return kExitOK;
 }
 
 }  // namespace
@@ -218,5 +302,6 @@ int main(int argc, char** argv) {
 #endif
     if (command == "find") return RunFind(args.subspan(1));
     if (command == "send") return RunSend(args.subspan(1));
+    if (command == "quit") return RunQuit(args.subspan(1));
     return Fail("unknown command '" + command + "'\n" + kUsage);
 }

@@ -606,4 +606,47 @@ TEST_F(AppBusActivation, EventWithoutReplyStartsTheApplicationToo) {
     SendQuit();
 }
 
+// The front end's --app: the same lines as in-process, send and quit.
+TEST(AppBus, FrontEndAppOptionPrintsWhatInProcessPrints) {
+    Tree tree;
+    const QString cli = QStringLiteral(SW_SEEKWRIGHT);
+    const QString root = QString::fromStdString(tree.path());
+    int status = -1;
+    const std::string local =
+        RunTool(cli, {QStringLiteral("find"), QStringLiteral("-r"), QStringLiteral("--json"), root},
+                &status);
+    ASSERT_EQ(status, 0) << local;
+
+    AppProcess app;
+    ASSERT_TRUE(app.WaitUntilReady()) << app.Errors();
+    const std::string remote = RunTool(cli,
+                                       {QStringLiteral("find"), QStringLiteral("--app"),
+                                        QStringLiteral("-r"), QStringLiteral("--json"), root},
+                                       &status);
+    EXPECT_EQ(status, 0) << remote;
+    EXPECT_EQ(remote, local);
+    EXPECT_NE(remote.find("\"bytes\":"), std::string::npos) << "the name that is not UTF-8";
+
+    // Build strings name folders by HFS path: the root volume, then the folders.
+    QString hfsRoot = QStringLiteral("Root") + root;
+    hfsRoot.replace(QLatin1Char('/'), QLatin1Char(':'));
+    const std::string sent =
+        RunTool(cli,
+                {QStringLiteral("send"), QStringLiteral("--app"), QStringLiteral("SkWr"),
+                 QStringLiteral("find"), QStringLiteral("Rslt:name, ƒold:[\"") + hfsRoot + "\"]"},
+                &status);
+    EXPECT_EQ(status, 0) << sent;
+    EXPECT_NE(sent.find("\"alpha.txt\""), std::string::npos) << sent;
+
+    const std::string quit = RunTool(cli, {QStringLiteral("quit")}, &status);
+    EXPECT_EQ(status, 0) << quit;
+    ASSERT_TRUE(app.process().waitForFinished(5000)) << "still running after 5 s";
+    EXPECT_FALSE(NameOwned());
+
+    // Nothing running and nothing to start it: a clear message and status 2.
+    const std::string none = RunTool(cli, {QStringLiteral("quit")}, &status);
+    EXPECT_EQ(status, 2);
+    EXPECT_NE(none.find("did not quit"), std::string::npos) << none;
+}
+
 }  // namespace
