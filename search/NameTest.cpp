@@ -17,20 +17,38 @@ char AsciiLower(UniChar u) {
     return static_cast<char>(u >= 'A' && u <= 'Z' ? u + 32 : u);
 }
 
+// The combining diacritical marks: what a Latin name in form D has beyond
+// ASCII. Each folds to itself (or, for U+0345, to a Greek letter), never to
+// ASCII, and each extends the character before it.
+bool IsCombiningDiacritic(UniChar u) {
+    return u >= 0x0300 && u <= 0x036F;
+}
+constexpr char kMarkByte = '\x80';  // stands for a mark; in no ASCII pattern
+
 enum class Relation { kEquals, kContains, kStartsWith, kEndsWith };
 
-// The relation on two ASCII texts, case folded the way the string routines
-// fold ASCII (A-Z only), so both paths give the same answer.
+// The relation on a name made of ASCII and combining marks (marks as
+// kMarkByte) and an ASCII pattern, case folded the way the string routines
+// fold ASCII (A-Z only), so that both paths give the same answer. Like the
+// string routines, a match may not stop just before a mark (c is not found
+// in c + U+0301, since the name has a c-acute there, not a c), and an empty
+// pattern is never found.
 bool AsciiHolds(Relation relation, std::string_view name, std::string_view pattern) {
-    // Like the string routines, an empty pattern is never found in a name.
     if (pattern.empty()) return relation == Relation::kEquals && name.empty();
+    auto endsCleanly = [&](std::size_t end) {
+        return end == name.size() || name[end] != kMarkByte;
+    };
     switch (relation) {
         case Relation::kEquals:
             return name == pattern;
         case Relation::kContains:
-            return name.find(pattern) != std::string_view::npos;
+            for (std::size_t at = name.find(pattern); at != std::string_view::npos;
+                 at = name.find(pattern, at + 1)) {
+                if (endsCleanly(at + pattern.size())) return true;
+            }
+            return false;
         case Relation::kStartsWith:
-            return name.starts_with(pattern);
+            return name.starts_with(pattern) && endsCleanly(pattern.size());
         case Relation::kEndsWith:
             return name.ends_with(pattern);
     }
@@ -159,20 +177,28 @@ Boolean NameMatches(CFStringRef name, const NamePatterns& patterns, SInt16 op) {
 
     const UniChar* units = CFStringGetCharactersPtr(name);
     const CFIndex length = CFStringGetLength(name);
-    // Most names are ASCII: lower them once into bytes and compare those.
+    // Most names are ASCII, or ASCII with accents as combining marks: lower
+    // them once into bytes and compare those with ASCII patterns.
     char local[256];
     std::string longName;
-    std::string_view lowered;
-    const bool asciiName = IsAsciiText(units, length);
-    if (asciiName) {
-        char* out = local;
-        if (length > static_cast<CFIndex>(sizeof local)) {
-            longName.resize(static_cast<std::size_t>(length));
-            out = longName.data();
-        }
-        for (CFIndex k = 0; k < length; ++k) out[k] = AsciiLower(units[k]);
-        lowered = std::string_view(out, static_cast<std::size_t>(length));
+    char* out = local;
+    if (length > static_cast<CFIndex>(sizeof local)) {
+        longName.resize(static_cast<std::size_t>(length));
+        out = longName.data();
     }
+    bool asciiName = true;
+    for (CFIndex k = 0; k < length; ++k) {
+        const UniChar u = units[k];
+        if (u < 0x80) {
+            out[k] = AsciiLower(u);
+        } else if (IsCombiningDiacritic(u)) {
+            out[k] = kMarkByte;
+        } else {
+            asciiName = false;
+            break;
+        }
+    }
+    const std::string_view lowered(out, asciiName ? static_cast<std::size_t>(length) : 0);
 
     for (const NamePatterns::Pattern& pattern : patterns.patterns_) {
         const bool holds = asciiName && pattern.ascii

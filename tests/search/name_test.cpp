@@ -180,12 +180,26 @@ TEST(NameMatches, OperatorsOutsideTheNameRangePassEverything) {
         EXPECT_TRUE(ab.Matches("xyz", op)) << "operator " << op;
 }
 
-TEST(NameMatches, AsciiAndGeneralPathsAgree) {
-    // ASCII names and patterns take a byte-wise path; it must answer as the
-    // string routines do by the plain definitions of each relation (ends
-    // with: the pattern found at name length - pattern length).
-    const char* patterns[] = {"ab", "AB", "a", "b", "abc", "", "ba", "x.TXT"};
-    const char* names[] = {"ab", "AB", "abab", "xab", "ba", "b", "x.txt", "aB.txt"};
+TEST(NameMatches, TheByteWisePathAnswersAsTheStringRoutines) {
+    // ASCII patterns against names of ASCII and combining marks take a
+    // byte-wise path; it must answer as the string routines do by the plain
+    // definitions of each relation (ends with: the pattern found at name
+    // length - pattern length).
+    const char* patterns[] = {"ab", "AB", "a", "b", "abc", "", "ba", "x.TXT", "cafe", "e", "s"};
+    const char* names[] = {"ab",
+                           "AB",
+                           "abab",
+                           "xab",
+                           "ba",
+                           "b",
+                           "x.txt",
+                           "aB.txt",
+                           "cafe\xCC\x81",          // café, decomposed
+                           "Cafe\xCC\x81s",         // Cafés
+                           "cafe\xCC\x81 cafe",     // café cafe
+                           "a\xCC\x81" "b\xCC\x88" "ab",  // áb̈ab
+                           "x.txt\xCC\x81",
+                           "\xCC\x81" "ab"};  // a lone mark first
     for (const char* p : patterns) {
         Names list({p});
         for (const char* n : names) {
