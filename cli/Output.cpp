@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <vector>
 
 #include "params/Terminology.h"
 #include "platform/MacRoman.h"
@@ -95,23 +96,57 @@ std::string Base64(const unsigned char* data, std::size_t size) {
     return out;
 }
 
-bool ElementText(const AEDesc& element, std::string* bytes, bool* rawBytes) {
+namespace {
+
+// UTF-8 of the Mac OS Roman bytes 0x80-0xFF (at most three bytes each),
+// made once, so that converting a path is a table look-up per byte.
+struct RomanUtf8Table {
+    char bytes[128][3];
+    unsigned char lengths[128];
+
+    RomanUtf8Table() {
+        for (int i = 0; i < 128; ++i) {
+            const auto byte = static_cast<unsigned char>(0x80 + i);
+            const std::string utf8 = MacRomanToUtf8(&byte, 1);
+            lengths[i] = static_cast<unsigned char>(std::min<std::size_t>(utf8.size(), 3));
+            std::memcpy(bytes[i], utf8.data(), lengths[i]);
+        }
+    }
+};
+
+void AppendRomanAsUtf8(const unsigned char* data, std::size_t size, std::string* out) {
+    static const RomanUtf8Table table;
+    for (std::size_t i = 0; i < size; ++i) {
+        const unsigned char c = data[i];
+        if (c < 0x80) {
+            *out += static_cast<char>(c);
+        } else {
+            out->append(table.bytes[c - 0x80], table.lengths[c - 0x80]);
+        }
+    }
+}
+
+bool IsAscii(const unsigned char* data, std::size_t size) {
+    for (std::size_t i = 0; i < size; ++i) {
+        if (data[i] >= 0x80) return false;
+    }
+    return true;
+}
+
+// ElementText on an element's type and bytes.
+bool BytesText(DescType type, const unsigned char* data, std::size_t size, std::string* bytes,
+               bool* rawBytes) {
     *rawBytes = false;
     bytes->clear();
-    const auto* data = static_cast<const unsigned char*>(AEGetDescDataPtr(&element));
-    const auto size = static_cast<std::size_t>(AEGetDescDataSize(&element));
     if (data == nullptr && size != 0) return false;
-    switch (element.descriptorType) {
-        case typeChar: {
+    switch (type) {
+        case typeChar:
             // Most paths are ASCII, which is the same in both encodings.
-            std::size_t ascii = 0;
-            while (ascii < size && data[ascii] < 0x80) ++ascii;
-            if (ascii == size)
+            if (IsAscii(data, size))
                 bytes->assign(reinterpret_cast<const char*>(data), size);
             else
-                *bytes = MacRomanToUtf8(data, size);
+                AppendRomanAsUtf8(data, size, bytes);
             return true;
-        }
         case typeUTF8Text:
             bytes->assign(reinterpret_cast<const char*>(data), size);
             return true;
@@ -144,35 +179,78 @@ bool ElementText(const AEDesc& element, std::string* bytes, bool* rawBytes) {
     }
 }
 
+// Output gathered in large blocks: one write per block rather than per line.
+class BlockWriter {
+  public:
+    explicit BlockWriter(std::FILE* out) : out_(out) { buffer_.reserve(kBlock + 4096); }
+    ~BlockWriter() { Flush(); }
+    BlockWriter(const BlockWriter&) = delete;
+    BlockWriter& operator=(const BlockWriter&) = delete;
+
+    std::string& buffer() { return buffer_; }
+    void Done() {
+        if (buffer_.size() >= kBlock) Flush();
+    }
+    void Flush() {
+        if (!buffer_.empty()) std::fwrite(buffer_.data(), 1, buffer_.size(), out_);
+        buffer_.clear();
+    }
+
+  private:
+    static constexpr std::size_t kBlock = 64 * 1024;
+    std::FILE* out_;
+    std::string buffer_;
+};
+
+}  // namespace
+
+bool ElementText(const AEDesc& element, std::string* bytes, bool* rawBytes) {
+    const auto* data = static_cast<const unsigned char*>(AEGetDescDataPtr(&element));
+    const auto size = static_cast<std::size_t>(AEGetDescDataSize(&element));
+    return BytesText(element.descriptorType, data, size, bytes, rawBytes);
+}
+
 long PrintResults(const AEDescList& list, OSType resultType, OutputFormat format, std::FILE* out) {
     long count = 0;
     if (AECountItems(&list, &count) != noErr) return 0;
     const std::string kind = KindName(resultType);
-    std::string line;
+    const char separator = format == OutputFormat::kNul ? '\0' : '\n';
+    BlockWriter writer(out);
+    std::string& line = writer.buffer();
     std::string text;
+    // Each element's bytes are copied into one buffer reused for all of them
+    // (grown when an element is larger), not into a descriptor of its own.
+    std::vector<unsigned char> element(4096);
     for (long i = 1; i <= count; ++i) {
-        AEKeyword keyword;
-        AEDesc element;
-        AEInitializeDesc(&element);
-        if (AEGetNthDesc(&list, i, typeWildCard, &keyword, &element) != noErr) continue;
-        const auto* data = static_cast<const unsigned char*>(AEGetDescDataPtr(&element));
-        const auto size = static_cast<std::size_t>(AEGetDescDataSize(&element));
-        if (format != OutputFormat::kJson && element.descriptorType == typeChar &&
-            std::all_of(data, data + size, [](unsigned char c) { return c < 0x80; })) {
-            // ASCII text, the common case: written as it is.
-            std::fwrite(data, 1, size, out);
-            std::fputc(format == OutputFormat::kNul ? '\0' : '\n', out);
-            AEDisposeDesc(&element);
+        DescType type = typeNull;
+        Size actual = 0;
+        OSErr err = AEGetNthPtr(&list, i, typeWildCard, nullptr, &type, element.data(),
+                                static_cast<Size>(element.size()), &actual);
+        if (err == noErr && static_cast<std::size_t>(actual) > element.size()) {
+            element.resize(static_cast<std::size_t>(actual));
+            err = AEGetNthPtr(&list, i, typeWildCard, nullptr, &type, element.data(),
+                              static_cast<Size>(element.size()), &actual);
+        }
+        if (err != noErr) continue;
+        const unsigned char* data = element.data();
+        const auto size = static_cast<std::size_t>(actual);
+        if (format != OutputFormat::kJson && type == typeChar) {
+            // Text, the common case: ASCII is written as it is.
+            if (IsAscii(data, size))
+                line.append(reinterpret_cast<const char*>(data), size);
+            else
+                AppendRomanAsUtf8(data, size, &line);
+            line += separator;
+            writer.Done();
             continue;
         }
         bool raw = false;
-        const bool isText = ElementText(element, &text, &raw);
-        line.clear();
+        const bool isText = BytesText(type, data, size, &text, &raw);
         if (format == OutputFormat::kJson) {
-            line = "{\"kind\":";
+            line += "{\"kind\":";
             AppendJsonString(kind, &line);
             line += ",\"type\":";
-            AppendJsonString(TypeCode(element.descriptorType), &line);
+            AppendJsonString(TypeCode(type), &line);
             line += ",\"value\":{";
             if (isText && !raw) {
                 line += "\"text\":";
@@ -187,11 +265,11 @@ long PrintResults(const AEDescList& list, OSType resultType, OutputFormat format
             line += "}}\n";
         } else {
             // Alias records and file specifications have no text: base64 of their bytes.
-            line = isText ? text : Base64(data, size);
-            line += format == OutputFormat::kNul ? '\0' : '\n';
+            line += isText ? text : Base64(data, size);
+            line += separator;
         }
-        std::fwrite(line.data(), 1, line.size(), out);
-        AEDisposeDesc(&element);
+        writer.Done();
     }
+    writer.Flush();
     return count;
 }

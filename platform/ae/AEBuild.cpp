@@ -283,7 +283,7 @@ class Parser {
             AEDesc item = ae::NullDesc();
             OSErr err = Value(depth + 1, &item);
             if (err != noErr) return err;
-            out->dataHandle->items.push_back({typeWildCard, item});
+            ae::MutableContents(out->dataHandle).items.push_back({typeWildCard, item});
             if (Eat(']')) return noErr;
             if (!Eat(',')) return errAEBuildSyntaxError;
         }
@@ -314,7 +314,7 @@ class Parser {
                 Drop(&value);
                 if (err != noErr) return err;
             } else {
-                ae::PutKeyAdopt(target->dataHandle->items, key, &value);
+                ae::PutKeyAdopt(ae::MutableContents(target->dataHandle).items, key, &value);
             }
             if (braced && Eat('}')) return noErr;
             if (!braced) {
@@ -368,9 +368,9 @@ class Parser {
             if (!Eat('{')) return errAEBuildSyntaxError;
             *out = ae::MakeContainer(typeAppleEvent, AEStorageKind::Event);
             AEDesc v = ae::MakeScalar(typeType, &code, 4);
-            ae::PutKeyAdopt(out->dataHandle->attributes, keyEventClassAttr, &v);
+            ae::PutKeyAdopt(ae::MutableContents(out->dataHandle).attributes, keyEventClassAttr, &v);
             v = ae::MakeScalar(typeType, &id, 4);
-            ae::PutKeyAdopt(out->dataHandle->attributes, keyEventIDAttr, &v);
+            ae::PutKeyAdopt(ae::MutableContents(out->dataHandle).attributes, keyEventIDAttr, &v);
             return Entries(depth, out, true, true);
         }
         *out = ae::MakeScalar(typeEnumerated, &code, 4);
@@ -606,27 +606,34 @@ void Print(std::string& out, const AEDesc& desc) {
             return;
         case AEStorageKind::List:
             out.push_back('[');
-            for (const AEItem& item : s->items) {
+            for (const AEItem& item : s->contents->items) {
                 if (!first) out += ", ";
                 first = false;
-                Print(out, item.desc);
+                if (item.pooled) {
+                    AEDesc value = ae::ItemValue(*s->contents, item);
+                    Print(out, value);
+                    ae::Release(value.dataHandle);
+                } else {
+                    Print(out, item.desc);
+                }
             }
             out.push_back(']');
             return;
         case AEStorageKind::Record:
             if (desc.descriptorType != typeAERecord) PrintCode(out, desc.descriptorType);
             out.push_back('{');
-            PrintEntries(out, s->items, "", first);
+            PrintEntries(out, s->contents->items, "", first);
             out.push_back('}');
             return;
         case AEStorageKind::Event: {
             // The first two attributes are always the class and the id.
-            PrintCode(out, LoadAs<UInt32>(s->attributes[0].desc.dataHandle->bytes));
+            const auto& attributes = s->contents->attributes;
+            PrintCode(out, LoadAs<UInt32>(attributes[0].desc.dataHandle->bytes));
             out.push_back('\\');
-            PrintCode(out, LoadAs<UInt32>(s->attributes[1].desc.dataHandle->bytes));
+            PrintCode(out, LoadAs<UInt32>(attributes[1].desc.dataHandle->bytes));
             out.push_back('{');
-            PrintEntries(out, s->items, "", first);
-            std::vector<AEItem> rest(s->attributes.begin() + 2, s->attributes.end());
+            PrintEntries(out, s->contents->items, "", first);
+            std::vector<AEItem> rest(attributes.begin() + 2, attributes.end());
             PrintEntries(out, rest, "&", first);
             out.push_back('}');
             return;

@@ -215,7 +215,7 @@ bool EqualsIgnoringAsciiCase(const std::string& a, const char* b) {
 bool RomanBytes(const AEDesc& desc, std::string* out) {
     if (ae::IsKind(&desc, AEStorageKind::Record) && desc.descriptorType == typeStyledText) {
         // Styled text as a record: the text is its 'ktxt' item.
-        const AEItem* text = ae::FindKey(std::as_const(desc.dataHandle->items), keyText);
+        const AEItem* text = ae::FindKey(ae::Contents(desc).items, keyText);
         return text != nullptr && text->desc.descriptorType != typeStyledText &&
                RomanBytes(text->desc, out);
     }
@@ -406,7 +406,7 @@ OSErr Coerce(const AEDesc& desc, DescType to, AEDesc* out) {
     }
     if (to == typeAEList) {
         AEDesc list = MakeContainer(typeAEList, AEStorageKind::List);
-        list.dataHandle->items.push_back({typeWildCard, Clone(desc)});
+        list.dataHandle->contents->items.push_back({typeWildCard, Clone(desc)});
         *out = list;
         return noErr;
     }

@@ -1,15 +1,75 @@
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
+#include <memory>
+#include <new>
 #include <utility>
 
 #include "platform/AppleEvents.h"
 #include "platform/ae/AEInternal.h"
+
+AEBytePool::AEBytePool(const AEBytePool& other) {
+    if (other.size_ == 0) return;
+    data_ = static_cast<unsigned char*>(std::malloc(other.size_));
+    if (data_ == nullptr) throw std::bad_alloc();
+    std::memcpy(data_, other.data_, other.size_);
+    size_ = capacity_ = other.size_;
+}
+
+AEBytePool& AEBytePool::operator=(AEBytePool&& other) noexcept {
+    std::swap(data_, other.data_);
+    std::swap(size_, other.size_);
+    std::swap(capacity_, other.capacity_);
+    return *this;
+}
+
+AEBytePool::~AEBytePool() {
+    std::free(data_);
+}
+
+bool AEBytePool::Append(const void* data, std::size_t size, std::uint32_t* offset) {
+    constexpr std::size_t kLimit = UINT32_MAX;
+    if (size > kLimit - size_) return false;
+    if (size_ + size > capacity_) {
+        std::size_t capacity = std::max<std::size_t>(capacity_ * 2, 4096);
+        capacity = std::min(std::max(capacity, size_ + size), kLimit);
+        void* grown = std::realloc(data_, capacity);
+        if (grown == nullptr) return false;
+        data_ = static_cast<unsigned char*>(grown);
+        capacity_ = capacity;
+    }
+    if (size > 0) std::memcpy(data_ + size_, data, size);
+    *offset = static_cast<std::uint32_t>(size_);
+    size_ += size;
+    return true;
+}
+
+void AEBytePool::Compact(std::vector<AEItem>& items) {
+    std::size_t live = 0;
+    for (const AEItem& item : items) {
+        if (item.pooled) live += item.poolSize;
+    }
+    auto* data = static_cast<unsigned char*>(std::malloc(std::max<std::size_t>(live, 1)));
+    if (data == nullptr) return;  // keep the garbage rather than fail the change
+    std::size_t at = 0;
+    for (AEItem& item : items) {
+        if (!item.pooled) continue;
+        if (item.poolSize > 0) std::memcpy(data + at, data_ + item.poolOffset, item.poolSize);
+        item.poolOffset = static_cast<std::uint32_t>(at);
+        at += item.poolSize;
+    }
+    std::free(data_);
+    data_ = data;
+    size_ = at;
+    capacity_ = std::max<std::size_t>(live, 1);
+}
 
 namespace ae {
 
 AEDataStorage NewStorage(AEStorageKind kind) {
     auto* storage = new OpaqueAEDataStorage;
     storage->kind = kind;
+    if (kind != AEStorageKind::Scalar) storage->contents = new AEContainerData;
     return storage;
 }
 
@@ -17,12 +77,52 @@ void Retain(AEDataStorage storage) {
     if (storage != nullptr) storage->refs.fetch_add(1, std::memory_order_relaxed);
 }
 
+namespace {
+
+void ReleaseContents(AEContainerData* contents) {
+    if (contents->refs.fetch_sub(1, std::memory_order_acq_rel) != 1) return;
+    for (AEItem& item : contents->items) Release(item.desc.dataHandle);
+    for (AEItem& item : contents->attributes) Release(item.desc.dataHandle);
+    delete contents;
+}
+
+// Items of their own for a copy: nested containers get storage of their own
+// (sharing their contents), so that no storage is reachable from two places.
+void CopyItems(const std::vector<AEItem>& from, std::vector<AEItem>& to) {
+    to = from;
+    for (AEItem& item : to) {
+        if (!item.pooled) item.desc = Clone(item.desc);
+    }
+}
+
+}  // namespace
+
 void Release(AEDataStorage storage) {
     if (storage == nullptr) return;
     if (storage->refs.fetch_sub(1, std::memory_order_acq_rel) != 1) return;
-    for (AEItem& item : storage->items) Release(item.desc.dataHandle);
-    for (AEItem& item : storage->attributes) Release(item.desc.dataHandle);
+    if (storage->contents != nullptr) ReleaseContents(storage->contents);
     delete storage;
+}
+
+AEContainerData& MutableContents(AEDataStorage storage) {
+    AEContainerData* contents = storage->contents;
+    if (contents->refs.load(std::memory_order_acquire) == 1) return *contents;
+    auto copy = std::make_unique<AEContainerData>();
+    CopyItems(contents->items, copy->items);
+    CopyItems(contents->attributes, copy->attributes);
+    if (contents->poolGarbage == 0) {
+        copy->pool = AEBytePool(contents->pool);
+    } else {
+        // Copy only what is still referred to.
+        for (AEItem& item : copy->items) {
+            if (!item.pooled) continue;
+            const unsigned char* data = contents->pool.At(item.poolOffset);
+            if (!copy->pool.Append(data, item.poolSize, &item.poolOffset)) throw std::bad_alloc();
+        }
+    }
+    storage->contents = copy.release();
+    ReleaseContents(contents);
+    return *storage->contents;
 }
 
 AEDesc NullDesc() {
@@ -48,14 +148,29 @@ AEDesc Clone(const AEDesc& desc) {
         Retain(from);
         return desc;
     }
-    AEDataStorage to = NewStorage(from->kind);
-    to->items.reserve(from->items.size());
-    for (const AEItem& item : from->items) to->items.push_back({item.key, Clone(item.desc)});
-    to->attributes.reserve(from->attributes.size());
-    for (const AEItem& item : from->attributes) {
-        to->attributes.push_back({item.key, Clone(item.desc)});
-    }
+    auto* to = new OpaqueAEDataStorage;
+    to->kind = from->kind;
+    to->contents = from->contents;
+    to->contents->refs.fetch_add(1, std::memory_order_relaxed);
     return AEDesc{desc.descriptorType, to};
+}
+
+bool ItemBytes(const AEContainerData& contents, const AEItem& item, const unsigned char** data,
+               std::size_t* size) {
+    if (item.pooled) {
+        *data = contents.pool.At(item.poolOffset);
+        *size = item.poolSize;
+        return true;
+    }
+    if (!IsKind(&item.desc, AEStorageKind::Scalar)) return false;
+    *data = item.desc.dataHandle->bytes.data();
+    *size = item.desc.dataHandle->bytes.size();
+    return true;
+}
+
+AEDesc ItemValue(const AEContainerData& contents, const AEItem& item) {
+    if (!item.pooled) return Clone(item.desc);
+    return MakeScalar(item.desc.descriptorType, contents.pool.At(item.poolOffset), item.poolSize);
 }
 
 AEItem* FindKey(std::vector<AEItem>& items, AEKeyword key) {
@@ -89,24 +204,28 @@ std::vector<unsigned char> DataBytes(const AEDesc& desc) {
     return Flatten(desc);
 }
 
-OSErr CopyOut(const AEDesc& value, DescType* actualType, void* buffer, Size maxSize,
-              Size* actualSize) {
+OSErr CopyOutBytes(DescType type, const unsigned char* data, std::size_t size, DescType* actualType,
+                   void* buffer, Size maxSize, Size* actualSize) {
     if (maxSize < 0) return paramErr;
-    if (actualType != nullptr) *actualType = value.descriptorType;
-    // Scalars are copied straight from their storage; containers flatten.
-    std::vector<unsigned char> flattened;
-    const std::vector<unsigned char>* bytes = &flattened;
-    if (IsKind(&value, AEStorageKind::Scalar)) {
-        bytes = &value.dataHandle->bytes;
-    } else {
-        flattened = DataBytes(value);
-    }
-    if (actualSize != nullptr) *actualSize = static_cast<Size>(bytes->size());
-    if (buffer != nullptr && maxSize > 0 && !bytes->empty()) {
-        std::size_t n = std::min(bytes->size(), static_cast<std::size_t>(maxSize));
-        std::memcpy(buffer, bytes->data(), n);
+    if (actualType != nullptr) *actualType = type;
+    if (actualSize != nullptr) *actualSize = static_cast<Size>(size);
+    if (buffer != nullptr && maxSize > 0 && size > 0) {
+        std::memcpy(buffer, data, std::min(size, static_cast<std::size_t>(maxSize)));
     }
     return noErr;
+}
+
+OSErr CopyOut(const AEDesc& value, DescType* actualType, void* buffer, Size maxSize,
+              Size* actualSize) {
+    // Scalars are copied straight from their storage; containers flatten.
+    if (IsKind(&value, AEStorageKind::Scalar)) {
+        const std::vector<unsigned char>& bytes = value.dataHandle->bytes;
+        return CopyOutBytes(value.descriptorType, bytes.data(), bytes.size(), actualType, buffer,
+                            maxSize, actualSize);
+    }
+    const std::vector<unsigned char> flattened = DataBytes(value);
+    return CopyOutBytes(value.descriptorType, flattened.data(), flattened.size(), actualType,
+                        buffer, maxSize, actualSize);
 }
 
 }  // namespace ae
@@ -121,7 +240,7 @@ bool IsCompoundType(DescType type) {
 
 // Item `index` (1-based) of a list or record, or nullptr.
 const AEItem* NthItem(const AEDesc* list, long index) {
-    const auto& items = list->dataHandle->items;
+    const auto& items = ae::Contents(*list).items;
     if (index < 1 || static_cast<std::size_t>(index) > items.size()) return nullptr;
     return &items[static_cast<std::size_t>(index - 1)];
 }
@@ -302,39 +421,124 @@ OSErr AECountItems(const AEDescList* list, long* count) {
     *count = 0;
     OSErr err = CheckListOrRecord(list);
     if (err != noErr) return err;
-    *count = static_cast<long>(list->dataHandle->items.size());
+    *count = static_cast<long>(ae::Contents(*list).items.size());
     return noErr;
 }
 
-OSErr AEPutDesc(AEDescList* list, long index, const AEDesc* desc) {
-    if (list == nullptr || desc == nullptr) return paramErr;
+namespace {
+
+OSErr CheckPutIndex(const AEDescList* list, long index) {
     if (list->dataHandle == nullptr) {
         return list->descriptorType == typeAEList ? errAENotAEDesc : errAEWrongDataType;
     }
     if (!IsKind(list, AEStorageKind::List)) return errAEWrongDataType;
-    auto& items = list->dataHandle->items;
+    const auto& items = ae::Contents(*list).items;
     if (index < 0 || static_cast<std::size_t>(index) > items.size()) return errAEIllegalIndex;
+    return noErr;
+}
+
+// Gives up an item's data: a reference of its own is released, pooled bytes
+// become garbage (reclaimed by CompactIfWasteful).
+void DropItem(AEContainerData& contents, const AEItem& item) {
+    if (item.pooled) {
+        contents.poolGarbage += item.poolSize;
+    } else {
+        ae::Release(item.desc.dataHandle);
+    }
+}
+
+// Replacing and deleting pooled items leaves garbage; once it is most of the
+// pool the pool is rebuilt, so a list edited in a loop does not grow.
+void CompactIfWasteful(AEContainerData& contents) {
+    constexpr std::size_t kSlack = 64 * 1024;
+    if (contents.poolGarbage <= kSlack || contents.poolGarbage * 2 <= contents.pool.size()) return;
+    contents.pool.Compact(contents.items);
+    contents.poolGarbage = 0;
+}
+
+void PutItem(AEDescList* list, long index, const AEItem& value) {
+    AEContainerData& contents = ae::MutableContents(list->dataHandle);
+    if (index == 0) {
+        contents.items.push_back(value);
+        return;
+    }
+    AEItem& item = contents.items[static_cast<std::size_t>(index - 1)];
+    DropItem(contents, item);
+    item = value;
+    CompactIfWasteful(contents);
+}
+
+}  // namespace
+
+OSErr AEPutDesc(AEDescList* list, long index, const AEDesc* desc) {
+    if (list == nullptr || desc == nullptr) return paramErr;
+    OSErr err = CheckPutIndex(list, index);
+    if (err != noErr) return err;
     // A copy, made before the list changes: a list put into itself holds
     // its former state, never itself.
-    AEDesc copy = ae::Clone(*desc);
-    if (index == 0) {
-        items.push_back({typeWildCard, copy});
-    } else {
-        AEItem& item = items[static_cast<std::size_t>(index - 1)];
-        ae::Release(item.desc.dataHandle);
-        item.desc = copy;
-    }
+    PutItem(list, index, AEItem(typeWildCard, ae::Clone(*desc)));
     return noErr;
 }
 
 OSErr AEPutPtr(AEDescList* list, long index, DescType type, const void* data, Size size) {
-    AEDesc value = ae::NullDesc();
-    OSErr err = AECreateDesc(type, data, size, &value);
+    if (size < 0 || (size > 0 && data == nullptr)) return paramErr;
+    if (type == typeNull || IsCompoundType(type) || list == nullptr) {
+        AEDesc value = ae::NullDesc();
+        OSErr err = AECreateDesc(type, data, size, &value);
+        if (err != noErr) return err;
+        err = AEPutDesc(list, index, &value);
+        AEDisposeDesc(&value);
+        return err;
+    }
+    OSErr err = CheckPutIndex(list, index);
     if (err != noErr) return err;
-    err = AEPutDesc(list, index, &value);
-    AEDisposeDesc(&value);
+    // Scalar items go into the list's pool: no storage of their own, so a
+    // list of a million results costs a few large blocks, not two million
+    // small ones.
+    AEContainerData& contents = ae::MutableContents(list->dataHandle);
+    AEItem item(typeWildCard, AEDesc{type, nullptr});
+    if (contents.pool.Append(data, static_cast<std::size_t>(size), &item.poolOffset)) {
+        item.pooled = true;
+        item.poolSize = static_cast<std::uint32_t>(size);
+    } else {
+        item.desc = ae::MakeScalar(type, data, static_cast<std::size_t>(size));
+    }
+    PutItem(list, index, item);
+    return noErr;
+}
+
+namespace {
+
+OSErr GetItemCoerced(const AEContainerData& contents, const AEItem& item, DescType desiredType,
+                     AEDesc* out) {
+    if (!item.pooled) return GetCoerced(item.desc, desiredType, out);
+    AEDesc value = ae::ItemValue(contents, item);
+    if (desiredType == typeWildCard || desiredType == value.descriptorType) {
+        *out = value;
+        return noErr;
+    }
+    OSErr err = ae::Coerce(value, desiredType, out);
+    ae::Release(value.dataHandle);
     return err;
 }
+
+OSErr GetItemCoercedPtr(const AEContainerData& contents, const AEItem& item, DescType desiredType,
+                        DescType* actualType, void* buffer, Size maxSize, Size* actualSize) {
+    const DescType type = item.desc.descriptorType;
+    if (item.pooled && (desiredType == typeWildCard || desiredType == type)) {
+        return ae::CopyOutBytes(type, contents.pool.At(item.poolOffset), item.poolSize, actualType,
+                                buffer, maxSize, actualSize);
+    }
+    if (!item.pooled) {
+        return GetCoercedPtr(item.desc, desiredType, actualType, buffer, maxSize, actualSize);
+    }
+    AEDesc value = ae::ItemValue(contents, item);
+    OSErr err = GetCoercedPtr(value, desiredType, actualType, buffer, maxSize, actualSize);
+    ae::Release(value.dataHandle);
+    return err;
+}
+
+}  // namespace
 
 OSErr AEGetNthDesc(const AEDescList* list, long index, DescType desiredType, AEKeyword* keyword,
                    AEDesc* out) {
@@ -345,7 +549,7 @@ OSErr AEGetNthDesc(const AEDescList* list, long index, DescType desiredType, AEK
     const AEItem* item = NthItem(list, index);
     if (item == nullptr) return errAEIllegalIndex;
     if (keyword != nullptr) *keyword = item->key;
-    return GetCoerced(item->desc, desiredType, out);
+    return GetItemCoerced(ae::Contents(*list), *item, desiredType, out);
 }
 
 OSErr AEGetNthPtr(const AEDescList* list, long index, DescType desiredType, AEKeyword* keyword,
@@ -355,16 +559,20 @@ OSErr AEGetNthPtr(const AEDescList* list, long index, DescType desiredType, AEKe
     const AEItem* item = NthItem(list, index);
     if (item == nullptr) return errAEIllegalIndex;
     if (keyword != nullptr) *keyword = item->key;
-    return GetCoercedPtr(item->desc, desiredType, actualType, buffer, maxSize, actualSize);
+    return GetItemCoercedPtr(ae::Contents(*list), *item, desiredType, actualType, buffer, maxSize,
+                             actualSize);
 }
 
 OSErr AEDeleteItem(AEDescList* list, long index) {
     OSErr err = CheckListOrRecord(list);
     if (err != noErr) return err;
-    auto& items = list->dataHandle->items;
-    if (index < 1 || static_cast<std::size_t>(index) > items.size()) return errAEIllegalIndex;
-    ae::Release(items[static_cast<std::size_t>(index - 1)].desc.dataHandle);
-    items.erase(items.begin() + (index - 1));
+    if (index < 1 || static_cast<std::size_t>(index) > ae::Contents(*list).items.size()) {
+        return errAEIllegalIndex;
+    }
+    AEContainerData& contents = ae::MutableContents(list->dataHandle);
+    DropItem(contents, contents.items[static_cast<std::size_t>(index - 1)]);
+    contents.items.erase(contents.items.begin() + (index - 1));
+    CompactIfWasteful(contents);
     return noErr;
 }
 
@@ -373,7 +581,7 @@ OSErr AEPutKeyDesc(AERecord* record, AEKeyword key, const AEDesc* desc) {
     OSErr err = CheckKeyed(record);
     if (err != noErr) return err;
     AEDesc copy = ae::Clone(*desc);
-    ae::PutKeyAdopt(record->dataHandle->items, key, &copy);
+    ae::PutKeyAdopt(ae::MutableContents(record->dataHandle).items, key, &copy);
     return noErr;
 }
 
@@ -391,7 +599,7 @@ OSErr AEGetKeyDesc(const AERecord* record, AEKeyword key, DescType desiredType, 
     *out = ae::NullDesc();
     OSErr err = CheckKeyed(record);
     if (err != noErr) return err;
-    const AEItem* item = ae::FindKey(std::as_const(record->dataHandle->items), key);
+    const AEItem* item = ae::FindKey(ae::Contents(*record).items, key);
     if (item == nullptr) return errAEDescNotFound;
     return GetCoerced(item->desc, desiredType, out);
 }
@@ -400,7 +608,7 @@ OSErr AEGetKeyPtr(const AERecord* record, AEKeyword key, DescType desiredType, D
                   void* buffer, Size maxSize, Size* actualSize) {
     OSErr err = CheckKeyed(record);
     if (err != noErr) return err;
-    const AEItem* item = ae::FindKey(std::as_const(record->dataHandle->items), key);
+    const AEItem* item = ae::FindKey(ae::Contents(*record).items, key);
     if (item == nullptr) return errAEDescNotFound;
     return GetCoercedPtr(item->desc, desiredType, actualType, buffer, maxSize, actualSize);
 }
@@ -408,7 +616,8 @@ OSErr AEGetKeyPtr(const AERecord* record, AEKeyword key, DescType desiredType, D
 OSErr AEDeleteKeyDesc(AERecord* record, AEKeyword key) {
     OSErr err = CheckKeyed(record);
     if (err != noErr) return err;
-    auto& items = record->dataHandle->items;
+    if (ae::FindKey(ae::Contents(*record).items, key) == nullptr) return errAEDescNotFound;
+    auto& items = ae::MutableContents(record->dataHandle).items;
     for (auto it = items.begin(); it != items.end(); ++it) {
         if (it->key == key) {
             ae::Release(it->desc.dataHandle);
@@ -426,7 +635,7 @@ OSErr AECreateAppleEvent(AEEventClass eventClass, AEEventID eventID, const AEAdd
     if (out == nullptr) return paramErr;
     if (returnID == kAutoGenerateReturnID) returnID = NextReturnID();
     AEDesc event = ae::MakeContainer(typeAppleEvent, AEStorageKind::Event);
-    auto& attrs = event.dataHandle->attributes;
+    auto& attrs = event.dataHandle->contents->attributes;
     AEDesc value = ae::MakeScalar(typeType, &eventClass, 4);
     ae::PutKeyAdopt(attrs, keyEventClassAttr, &value);
     value = ae::MakeScalar(typeType, &eventID, 4);
@@ -465,7 +674,7 @@ OSErr AEDeleteParam(AppleEvent* event, AEKeyword key) {
 OSErr AESizeOfParam(const AppleEvent* event, AEKeyword key, DescType* type, Size* size) {
     OSErr err = CheckKeyed(event);
     if (err != noErr) return err;
-    const AEItem* item = ae::FindKey(std::as_const(event->dataHandle->items), key);
+    const AEItem* item = ae::FindKey(ae::Contents(*event).items, key);
     if (item == nullptr) return errAEDescNotFound;
     if (type != nullptr) *type = item->desc.descriptorType;
     if (size != nullptr) *size = AEGetDescDataSize(&item->desc);
@@ -479,7 +688,7 @@ OSErr AEPutAttributeDesc(AppleEvent* event, AEKeyword key, const AEDesc* desc) {
     AEDesc value = ae::NullDesc();
     err = NormaliseAttribute(key, desc, &value);
     if (err != noErr) return err;
-    ae::PutKeyAdopt(event->dataHandle->attributes, key, &value);
+    ae::PutKeyAdopt(ae::MutableContents(event->dataHandle).attributes, key, &value);
     return noErr;
 }
 
@@ -499,7 +708,7 @@ OSErr AEGetAttributeDesc(const AppleEvent* event, AEKeyword key, DescType desire
     *out = ae::NullDesc();
     OSErr err = CheckEvent(event);
     if (err != noErr) return err;
-    const AEItem* item = ae::FindKey(std::as_const(event->dataHandle->attributes), key);
+    const AEItem* item = ae::FindKey(ae::Contents(*event).attributes, key);
     if (item == nullptr) return errAEDescNotFound;
     return GetCoerced(item->desc, desiredType, out);
 }
@@ -508,7 +717,7 @@ OSErr AEGetAttributePtr(const AppleEvent* event, AEKeyword key, DescType desired
                         DescType* actualType, void* buffer, Size maxSize, Size* actualSize) {
     OSErr err = CheckEvent(event);
     if (err != noErr) return err;
-    const AEItem* item = ae::FindKey(std::as_const(event->dataHandle->attributes), key);
+    const AEItem* item = ae::FindKey(ae::Contents(*event).attributes, key);
     if (item == nullptr) return errAEDescNotFound;
     return GetCoercedPtr(item->desc, desiredType, actualType, buffer, maxSize, actualSize);
 }
@@ -521,7 +730,7 @@ OSErr CreateObjSpecifier(DescType desiredClass, AEDesc* container, DescType keyF
     *out = ae::NullDesc();
     if (keyData == nullptr) return paramErr;
     AEDesc spec = ae::MakeContainer(typeObjectSpecifier, AEStorageKind::Record);
-    auto& items = spec.dataHandle->items;
+    auto& items = spec.dataHandle->contents->items;
     AEDesc value = ae::MakeScalar(typeType, &desiredClass, 4);
     ae::PutKeyAdopt(items, keyAEDesiredClass, &value);
     value = container != nullptr ? ae::Clone(*container) : ae::NullDesc();

@@ -59,11 +59,27 @@ void PutU32(std::vector<unsigned char>& out, UInt32 v) {
 
 void PutNode(std::vector<unsigned char>& out, const AEDesc& desc);
 
-void PutItems(std::vector<unsigned char>& out, const std::vector<AEItem>& items, bool keyed) {
+void PutScalar(std::vector<unsigned char>& out, DescType type, const unsigned char* data,
+               std::size_t size) {
+    out.push_back(kScalar);
+    PutU32(out, static_cast<UInt32>(size));
+    std::size_t at = out.size();
+    out.insert(out.end(), data, data + size);
+    SwapElements(type, out.data() + at, size);
+}
+
+void PutItems(std::vector<unsigned char>& out, const AEContainerData& contents,
+              const std::vector<AEItem>& items, bool keyed) {
     PutU32(out, static_cast<UInt32>(items.size()));
     for (const AEItem& item : items) {
         if (keyed) PutU32(out, item.key);
-        PutNode(out, item.desc);
+        if (item.pooled) {
+            PutU32(out, item.desc.descriptorType);
+            PutScalar(out, item.desc.descriptorType, contents.pool.At(item.poolOffset),
+                      item.poolSize);
+        } else {
+            PutNode(out, item.desc);
+        }
     }
 }
 
@@ -75,26 +91,21 @@ void PutNode(std::vector<unsigned char>& out, const AEDesc& desc) {
         return;
     }
     switch (s->kind) {
-        case AEStorageKind::Scalar: {
-            out.push_back(kScalar);
-            PutU32(out, static_cast<UInt32>(s->bytes.size()));
-            std::size_t at = out.size();
-            out.insert(out.end(), s->bytes.begin(), s->bytes.end());
-            SwapElements(desc.descriptorType, out.data() + at, s->bytes.size());
+        case AEStorageKind::Scalar:
+            PutScalar(out, desc.descriptorType, s->bytes.data(), s->bytes.size());
             break;
-        }
         case AEStorageKind::List:
             out.push_back(kList);
-            PutItems(out, s->items, false);
+            PutItems(out, *s->contents, s->contents->items, false);
             break;
         case AEStorageKind::Record:
             out.push_back(kRecord);
-            PutItems(out, s->items, true);
+            PutItems(out, *s->contents, s->contents->items, true);
             break;
         case AEStorageKind::Event:
             out.push_back(kEvent);
-            PutItems(out, s->attributes, true);
-            PutItems(out, s->items, true);
+            PutItems(out, *s->contents, s->contents->attributes, true);
+            PutItems(out, *s->contents, s->contents->items, true);
             break;
     }
 }
@@ -106,10 +117,13 @@ std::size_t NodeSize(const AEDesc& desc) {
     if (s->kind == AEStorageKind::Scalar) return size + 4 + s->bytes.size();
     bool keyed = s->kind != AEStorageKind::List;
     size += 4;
-    for (const AEItem& item : s->items) size += (keyed ? 4 : 0) + NodeSize(item.desc);
+    for (const AEItem& item : s->contents->items) {
+        size += (keyed ? 4 : 0) +
+                (item.pooled ? kMinNodeSize + 4 + item.poolSize : NodeSize(item.desc));
+    }
     if (s->kind == AEStorageKind::Event) {
         size += 4;
-        for (const AEItem& item : s->attributes) size += 4 + NodeSize(item.desc);
+        for (const AEItem& item : s->contents->attributes) size += 4 + NodeSize(item.desc);
     }
     return size;
 }
@@ -141,7 +155,8 @@ class Reader {
     OSErr Node(int depth, AEDesc* out);
 
   private:
-    OSErr Items(int depth, bool keyed, std::vector<AEItem>* items);
+    OSErr Items(int depth, bool keyed, AEContainerData* contents, std::vector<AEItem>* items);
+    bool PooledScalar(AEContainerData* contents, AEItem* item);
 
     const unsigned char* p_;
     const unsigned char* end_;
@@ -152,12 +167,31 @@ bool ValidCodeAttribute(const AEItem& item, AEKeyword key) {
            ae::IsKind(&item.desc, AEStorageKind::Scalar) && item.desc.dataHandle->bytes.size() == 4;
 }
 
-void ReleaseItems(std::vector<AEItem>& items) {
-    for (AEItem& item : items) ae::Release(item.desc.dataHandle);
-    items.clear();
+// A list's scalar item read straight into the list's pool (as AEPutPtr keeps
+// it); false, with nothing consumed, for any other node.
+bool Reader::PooledScalar(AEContainerData* contents, AEItem* item) {
+    if (Remaining() < kMinNodeSize + 4 || p_[4] != kScalar) return false;
+    const UInt32 type =
+        (UInt32{p_[0]} << 24) | (UInt32{p_[1]} << 16) | (UInt32{p_[2]} << 8) | p_[3];
+    if (type == typeNull || type == typeAEList || type == typeAERecord || type == typeAppleEvent) {
+        return false;  // refused by Node
+    }
+    const std::size_t length =
+        (std::size_t{p_[5]} << 24) | (std::size_t{p_[6]} << 16) | (std::size_t{p_[7]} << 8) | p_[8];
+    if (Remaining() - (kMinNodeSize + 4) < length) return false;
+    std::uint32_t offset = 0;
+    if (!contents->pool.Append(p_ + kMinNodeSize + 4, length, &offset)) return false;
+    // The pool holds native byte order, as every scalar does.
+    SwapElements(type, contents->pool.At(offset), length);
+    *item = AEItem(typeWildCard, AEDesc{type, nullptr});
+    item->pooled = true;
+    item->poolOffset = offset;
+    item->poolSize = static_cast<std::uint32_t>(length);
+    p_ += kMinNodeSize + 4 + length;
+    return true;
 }
 
-OSErr Reader::Items(int depth, bool keyed, std::vector<AEItem>* items) {
+OSErr Reader::Items(int depth, bool keyed, AEContainerData* contents, std::vector<AEItem>* items) {
     UInt32 count = 0;
     if (!U32(&count)) return errAECorruptData;
     // Each item takes at least its node header: a hostile count cannot make
@@ -169,6 +203,13 @@ OSErr Reader::Items(int depth, bool keyed, std::vector<AEItem>* items) {
         AEKeyword key = typeWildCard;
         if (keyed) {
             if (!U32(&key) || !seen.insert(key).second) return errAECorruptData;
+        }
+        if (!keyed && depth < ae::kMaxDepth) {
+            AEItem item;
+            if (PooledScalar(contents, &item)) {
+                items->push_back(item);
+                continue;
+            }
         }
         AEDesc value = ae::NullDesc();
         OSErr err = Node(depth + 1, &value);
@@ -213,19 +254,18 @@ OSErr Reader::Node(int depth, AEDesc* out) {
                                                       : AEStorageKind::Event;
             AEDesc value = ae::MakeContainer(type, storage);
             OSErr err = noErr;
+            AEContainerData* contents = value.dataHandle->contents;
             if (kind == kEvent) {
-                auto& attrs = value.dataHandle->attributes;
-                err = Items(depth, true, &attrs);
+                auto& attrs = contents->attributes;
+                err = Items(depth, true, contents, &attrs);
                 if (err == noErr &&
                     (attrs.size() < 2 || !ValidCodeAttribute(attrs[0], keyEventClassAttr) ||
                      !ValidCodeAttribute(attrs[1], keyEventIDAttr))) {
                     err = errAECorruptData;
                 }
             }
-            if (err == noErr) err = Items(depth, kind != kList, &value.dataHandle->items);
+            if (err == noErr) err = Items(depth, kind != kList, contents, &contents->items);
             if (err != noErr) {
-                ReleaseItems(value.dataHandle->attributes);
-                ReleaseItems(value.dataHandle->items);
                 ae::Release(value.dataHandle);
                 return err;
             }
@@ -244,7 +284,7 @@ namespace ae {
 std::vector<unsigned char> Flatten(const AEDesc& desc) {
     std::vector<unsigned char> out;
     out.reserve(kHeaderSize + NodeSize(desc));
-    out.insert(out.end(), kMagic, kMagic + 4);
+    for (unsigned char c : kMagic) out.push_back(c);
     out.push_back(static_cast<unsigned char>(kVersion >> 8));
     out.push_back(static_cast<unsigned char>(kVersion));
     out.push_back(0);
