@@ -194,12 +194,15 @@ TEST(NameMatches, TheByteWisePathAnswersAsTheStringRoutines) {
                            "b",
                            "x.txt",
                            "aB.txt",
-                           "cafe\xCC\x81",          // café, decomposed
-                           "Cafe\xCC\x81s",         // Cafés
-                           "cafe\xCC\x81 cafe",     // café cafe
-                           "a\xCC\x81" "b\xCC\x88" "ab",  // áb̈ab
+                           "cafe\xCC\x81",       // café, decomposed
+                           "Cafe\xCC\x81s",      // Cafés
+                           "cafe\xCC\x81 cafe",  // café cafe
+                           "a\xCC\x81"
+                           "b\xCC\x88"
+                           "ab",  // áb̈ab
                            "x.txt\xCC\x81",
-                           "\xCC\x81" "ab"};  // a lone mark first
+                           "\xCC\x81"
+                           "ab"};  // a lone mark first
     for (const char* p : patterns) {
         Names list({p});
         for (const char* n : names) {
