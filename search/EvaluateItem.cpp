@@ -27,7 +27,8 @@ NamePool listedNames;  // for results and paths, when it differs from form D
 std::size_t depth = 0;
 
 CFMutableStringRef NameStringForThisLevel(NamePool& pool) {
-    if (depth >= pool.strings.size()) {
+    // A pool used only by some levels may first be asked for a deep one.
+    while (depth >= pool.strings.size()) {
         CFMutableStringRef fresh = CFStringCreateMutable(kCFAllocatorDefault, 0);
         if (fresh == nullptr) return nullptr;
         pool.strings.push_back(fresh);

@@ -299,3 +299,21 @@ TEST_F(ResultPaths, LinksReadBackAsTheLinks) {
 }
 
 }  // namespace
+
+// The first name that differs from its form-D copy (a composed accent) may
+// sit deep in the tree, below folders whose names did not differ.
+TEST(ResultPathsDeep, AListedNameFirstMetSeveralLevelsDown) {
+    TempDir dir;
+    const std::string deep = dir / "a/b/c";
+    MakeDir(dir / "a");
+    MakeDir(dir / "a/b");
+    MakeDir(deep);
+    WriteFile(deep + "/" + kComposed);
+    WriteFile(dir / ("a/" + kComposed));
+    DefaultParameters(FourCC("pat2"));
+    SearchParameters.wantSubfolders = 1;
+    WalkResult r = Walk(dir.path());
+    ASSERT_EQ(r.err, noErr);
+    std::set<std::string> got(r.texts.begin(), r.texts.end());
+    EXPECT_EQ(got, (std::set<std::string>{deep + "/" + kComposed, dir / ("a/" + kComposed)}));
+}
