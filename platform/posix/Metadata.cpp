@@ -170,6 +170,9 @@ std::vector<std::string> SidecarPaths(const EntryLocation& at) {
 
 template <typename Fn>
 auto FirstSidecar(const EntryLocation& at, Fn&& fn) -> decltype(fn(std::declval<Sidecar&>())) {
+    // The common case, a file the listing shows no sidecar for, costs nothing.
+    if (!at.isDirectory && !at.mayHaveDotUnderscore && !at.mayHaveAppleDoubleDir)
+        return std::nullopt;
     for (const auto& path : SidecarPaths(at)) {
         auto sidecar = Sidecar::Open(at.dirfd, path);
         if (!sidecar) continue;

@@ -9,7 +9,8 @@
 #include <atomic>
 #include <cerrno>
 #include <cstdint>
-#include <cstdio>
+#include <cstring>
+#include <string_view>
 
 namespace sw::posix {
 namespace {
@@ -55,10 +56,23 @@ bool FellBack(long rc) {
 }
 
 // "/proc/self/fd/<dirfd>/<name>": the l*xattr calls then act on the entry
-// itself, never on what a symbolic link points at.
+// itself, never on what a symbolic link points at. Built by hand: this runs
+// once per entry on kernels without the *xattrat calls.
 bool ProcPath(int dirfd, const char* name, char (&out)[4200]) {
-    int n = std::snprintf(out, sizeof out, "/proc/self/fd/%d/%s", dirfd, name);
-    return n > 0 && static_cast<std::size_t>(n) < sizeof out;
+    constexpr std::string_view kPrefix = "/proc/self/fd/";
+    if (dirfd < 0) return false;
+    char digits[16];
+    std::size_t nDigits = 0;
+    for (unsigned v = static_cast<unsigned>(dirfd); nDigits == 0 || v != 0; v /= 10)
+        digits[nDigits++] = static_cast<char>('0' + v % 10);
+    const std::size_t nameLength = std::strlen(name);
+    const std::size_t total = kPrefix.size() + nDigits + 1 + nameLength;
+    if (total >= sizeof out) return false;
+    char* p = std::copy(kPrefix.begin(), kPrefix.end(), out);
+    while (nDigits > 0) *p++ = digits[--nDigits];
+    *p++ = '/';
+    std::memcpy(p, name, nameLength + 1);
+    return true;
 }
 
 bool ValidName(const char* name) {
@@ -130,20 +144,29 @@ int RawSetXattrAt(int dirfd, const char* name, const char* attr, const void* val
     return lsetxattr(path, attr, value, size, 0);
 }
 
-XattrNames::XattrNames(int dirfd, std::string_view name) : dirfd_(dirfd), name_(name) {
+XattrNames::XattrNames(int dirfd, std::string_view name) : dirfd_(dirfd) {
+    // A name with a NUL inside names no entry: an empty copy fails the calls.
+    if (name.find('\0') != std::string_view::npos) name = {};
+    if (name.size() < sizeof shortName_) {
+        std::memcpy(shortName_, name.data(), name.size());
+        shortName_[name.size()] = '\0';
+    } else {
+        shortName_[0] = '\0';
+        longName_.assign(name);
+    }
     // Most entries carry no attribute at all: one call with a stack buffer
     // answers that case; only a long list needs a second round.
     char small[512];
-    long n = RawListXattrAt(dirfd_, name_.c_str(), small, sizeof small);
+    long n = RawListXattrAt(dirfd_, Name(), small, sizeof small);
     if (n > 0) {
         list_.assign(small, static_cast<std::size_t>(n));
         return;
     }
     for (int attempt = 0; n < 0 && errno == ERANGE && attempt < 3; ++attempt) {
-        long need = RawListXattrAt(dirfd_, name_.c_str(), nullptr, 0);
+        long need = RawListXattrAt(dirfd_, Name(), nullptr, 0);
         if (need <= 0) return;
         list_.resize(static_cast<std::size_t>(need));
-        n = RawListXattrAt(dirfd_, name_.c_str(), list_.data(), list_.size());
+        n = RawListXattrAt(dirfd_, Name(), list_.data(), list_.size());
         if (n >= 0) {
             list_.resize(static_cast<std::size_t>(n));
             return;
@@ -163,39 +186,75 @@ bool XattrNames::Has(std::string_view attr) const {
     return false;
 }
 
+namespace {
+
+// An attribute name as a NUL-terminated string; attribute names are at most
+// 255 bytes (XATTR_NAME_MAX), anything longer is no attribute.
+struct AttrName {
+    explicit AttrName(std::string_view attr) {
+        ok = attr.size() < sizeof text && attr.find('\0') == std::string_view::npos;
+        if (!ok) return;
+        std::memcpy(text, attr.data(), attr.size());
+        text[attr.size()] = '\0';
+    }
+    char text[256];
+    bool ok;
+};
+
+std::optional<std::vector<std::uint8_t>> GetValue(int dirfd, const char* name, const char* attr,
+                                                  std::size_t maxSize) {
+    // Small values (Finder info, Netatalk headers, comments) fit a buffer on
+    // the stack; the result is then allocated at its exact size.
+    // (A zero-size buffer would ask for the size instead, hence at least 1.)
+    std::uint8_t small[4096];
+    long got =
+        RawGetXattrAt(dirfd, name, attr, small, std::clamp<std::size_t>(maxSize, 1, sizeof small));
+    if (got >= 0) {
+        if (static_cast<std::size_t>(got) > maxSize) return std::nullopt;
+        return std::vector<std::uint8_t>(small, small + got);
+    }
+    if (errno != ERANGE) return std::nullopt;
+    std::vector<std::uint8_t> value;
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        long need = RawGetXattrAt(dirfd, name, attr, nullptr, 0);
+        if (need < 0 || static_cast<std::size_t>(need) > maxSize) return std::nullopt;
+        value.resize(std::max<std::size_t>(static_cast<std::size_t>(need), 1));
+        got = RawGetXattrAt(dirfd, name, attr, value.data(), value.size());
+        if (got >= 0) {
+            if (static_cast<std::size_t>(got) > maxSize) return std::nullopt;
+            value.resize(static_cast<std::size_t>(got));
+            return value;
+        }
+        if (errno != ERANGE) return std::nullopt;  // else it grew meanwhile: again
+    }
+    return std::nullopt;
+}
+
+}  // namespace
+
 std::optional<std::vector<std::uint8_t>> XattrNames::Get(std::string_view attr,
                                                          std::size_t maxSize) const {
     if (!Has(attr)) return std::nullopt;
-    return GetXattrAt(dirfd_, name_, attr, maxSize);
+    const AttrName a(attr);
+    if (!a.ok) return std::nullopt;
+    return GetValue(dirfd_, Name(), a.text, maxSize);
 }
 
 std::optional<std::uint64_t> XattrNames::Size(std::string_view attr) const {
     if (!Has(attr)) return std::nullopt;
-    std::string a(attr);
-    long n = RawGetXattrAt(dirfd_, name_.c_str(), a.c_str(), nullptr, 0);
+    const AttrName a(attr);
+    if (!a.ok) return std::nullopt;
+    long n = RawGetXattrAt(dirfd_, Name(), a.text, nullptr, 0);
     if (n < 0) return std::nullopt;
     return static_cast<std::uint64_t>(n);
 }
 
 std::optional<std::vector<std::uint8_t>> GetXattrAt(int dirfd, std::string_view name,
                                                     std::string_view attr, std::size_t maxSize) {
-    std::string n(name), a(attr);
-    // Small values (Finder info, Netatalk headers, comments) fit a first guess.
-    // (A zero-size buffer would ask for the size instead, hence at least 1.)
-    std::vector<std::uint8_t> value(std::clamp<std::size_t>(maxSize, 1, 4096));
-    for (int attempt = 0; attempt < 3; ++attempt) {
-        long got = RawGetXattrAt(dirfd, n.c_str(), a.c_str(), value.data(), value.size());
-        if (got >= 0) {
-            if (static_cast<std::size_t>(got) > maxSize) return std::nullopt;
-            value.resize(static_cast<std::size_t>(got));
-            return value;
-        }
-        if (errno != ERANGE) return std::nullopt;
-        long need = RawGetXattrAt(dirfd, n.c_str(), a.c_str(), nullptr, 0);
-        if (need < 0 || static_cast<std::size_t>(need) > maxSize) return std::nullopt;
-        value.resize(static_cast<std::size_t>(need));
-    }
-    return std::nullopt;
+    const AttrName a(attr);
+    if (!a.ok || name.find('\0') != std::string_view::npos) return std::nullopt;
+    const std::string n(name);
+    return GetValue(dirfd, n.c_str(), a.text, maxSize);
 }
 
 }  // namespace sw::posix

@@ -41,8 +41,13 @@ class XattrNames final : public AttrSource {
     std::optional<std::uint64_t> Size(std::string_view attr) const override;
 
   private:
+    const char* Name() const { return longName_.empty() ? shortName_ : longName_.c_str(); }
+
     int dirfd_;
-    std::string name_;  // NUL-terminated copy for the system calls
+    // NUL-terminated copy of the name for the system calls: names fit
+    // NAME_MAX (255) bytes, so the copy costs no allocation.
+    char shortName_[256];
+    std::string longName_;  // a longer name (cannot exist on Linux; kept exact)
     std::string list_;
 };
 
