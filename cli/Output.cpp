@@ -1,7 +1,10 @@
 #include "cli/Output.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
+#include <memory>
+#include <string_view>
 #include <vector>
 
 #include "params/Terminology.h"
@@ -9,22 +12,24 @@
 
 namespace {
 
-void AppendUtf8(char32_t c, std::string* out) {
+// Writes the UTF-8 of `c` at `out` (room for 4 bytes) and returns the end.
+char* PutUtf8(char32_t c, char* out) {
     if (c < 0x80) {
-        *out += static_cast<char>(c);
+        *out++ = static_cast<char>(c);
     } else if (c < 0x800) {
-        *out += static_cast<char>(0xC0 | (c >> 6));
-        *out += static_cast<char>(0x80 | (c & 0x3F));
+        *out++ = static_cast<char>(0xC0 | (c >> 6));
+        *out++ = static_cast<char>(0x80 | (c & 0x3F));
     } else if (c < 0x10000) {
-        *out += static_cast<char>(0xE0 | (c >> 12));
-        *out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        *out += static_cast<char>(0x80 | (c & 0x3F));
+        *out++ = static_cast<char>(0xE0 | (c >> 12));
+        *out++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        *out++ = static_cast<char>(0x80 | (c & 0x3F));
     } else {
-        *out += static_cast<char>(0xF0 | (c >> 18));
-        *out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-        *out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        *out += static_cast<char>(0x80 | (c & 0x3F));
+        *out++ = static_cast<char>(0xF0 | (c >> 18));
+        *out++ = static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+        *out++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        *out++ = static_cast<char>(0x80 | (c & 0x3F));
     }
+    return out;
 }
 
 // The file layer shows each byte of a name that is not UTF-8 as U+F700 + byte.
@@ -114,23 +119,72 @@ struct RomanUtf8Table {
     }
 };
 
+// Appends the UTF-8 of Mac OS Roman text.
 void AppendRomanAsUtf8(const unsigned char* data, std::size_t size, std::string* out) {
     static const RomanUtf8Table table;
+    const std::size_t start = out->size();
+    out->resize(start + 3 * size);
+    char* p = out->data() + start;
     for (std::size_t i = 0; i < size; ++i) {
         const unsigned char c = data[i];
         if (c < 0x80) {
-            *out += static_cast<char>(c);
+            *p++ = static_cast<char>(c);
         } else {
-            out->append(table.bytes[c - 0x80], table.lengths[c - 0x80]);
+            const unsigned char n = table.lengths[c - 0x80];
+            std::memcpy(p, table.bytes[c - 0x80], 3);
+            p += n;
         }
     }
+    out->resize(static_cast<std::size_t>(p - out->data()));
 }
 
+// Eight bytes at a time: paths are long and almost always ASCII.
 bool IsAscii(const unsigned char* data, std::size_t size) {
-    for (std::size_t i = 0; i < size; ++i) {
+    std::size_t i = 0;
+    for (; i + 8 <= size; i += 8) {
+        std::uint64_t word;
+        std::memcpy(&word, data + i, 8);
+        if (word & 0x8080808080808080u) return false;
+    }
+    for (; i < size; ++i) {
         if (data[i] >= 0x80) return false;
     }
     return true;
+}
+
+// Appends the UTF-8 of host-order UTF-16, the raw-byte characters as their bytes.
+bool AppendUnicodeAsUtf8(const unsigned char* data, std::size_t size, std::string* out) {
+    const std::size_t units = size / 2;
+    const std::size_t start = out->size();
+    out->resize(start + 3 * units);  // a pair of units takes at most 4 bytes
+    char* p = out->data() + start;
+    bool raw = false;
+    for (std::size_t i = 0; i < units; ++i) {
+        char16_t unit;
+        std::memcpy(&unit, data + 2 * i, 2);
+        char32_t c = unit;
+        if (unit < 0x80) {
+            *p++ = static_cast<char>(unit);
+            continue;
+        }
+        if (unit >= kRawByteFirst && unit <= kRawByteLast) {
+            *p++ = static_cast<char>(unit - 0xF700);
+            raw = true;
+            continue;
+        }
+        if (unit >= 0xD800 && unit <= 0xDBFF && i + 1 < units) {
+            char16_t low;
+            std::memcpy(&low, data + 2 * (i + 1), 2);
+            if (low >= 0xDC00 && low <= 0xDFFF) {
+                c = 0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00);
+                ++i;
+            }
+        }
+        if (c >= 0xD800 && c <= 0xDFFF) c = 0xFFFD;  // an unpaired surrogate
+        p = PutUtf8(c, p);
+    }
+    out->resize(static_cast<std::size_t>(p - out->data()));
+    return raw;
 }
 
 // ElementText on an element's type and bytes.
@@ -150,30 +204,9 @@ bool BytesText(DescType type, const unsigned char* data, std::size_t size, std::
         case typeUTF8Text:
             bytes->assign(reinterpret_cast<const char*>(data), size);
             return true;
-        case typeUnicodeText: {
-            const std::size_t units = size / 2;
-            for (std::size_t i = 0; i < units; ++i) {
-                char16_t unit;
-                std::memcpy(&unit, data + 2 * i, 2);
-                char32_t c = unit;
-                if (unit >= kRawByteFirst && unit <= kRawByteLast) {
-                    *bytes += static_cast<char>(unit - 0xF700);
-                    *rawBytes = true;
-                    continue;
-                }
-                if (unit >= 0xD800 && unit <= 0xDBFF && i + 1 < units) {
-                    char16_t low;
-                    std::memcpy(&low, data + 2 * (i + 1), 2);
-                    if (low >= 0xDC00 && low <= 0xDFFF) {
-                        c = 0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00);
-                        ++i;
-                    }
-                }
-                if (c >= 0xD800 && c <= 0xDFFF) c = 0xFFFD;  // an unpaired surrogate
-                AppendUtf8(c, bytes);
-            }
+        case typeUnicodeText:
+            *rawBytes = AppendUnicodeAsUtf8(data, size, bytes);
             return true;
-        }
         default:
             return false;
     }
@@ -182,24 +215,38 @@ bool BytesText(DescType type, const unsigned char* data, std::size_t size, std::
 // Output gathered in large blocks: one write per block rather than per line.
 class BlockWriter {
   public:
-    explicit BlockWriter(std::FILE* out) : out_(out) { buffer_.reserve(kBlock + 4096); }
+    static constexpr std::size_t kRoom = 4096;
+
+    explicit BlockWriter(std::FILE* out) : out_(out), data_(new char[kCapacity]) {}
     ~BlockWriter() { Flush(); }
     BlockWriter(const BlockWriter&) = delete;
     BlockWriter& operator=(const BlockWriter&) = delete;
 
-    std::string& buffer() { return buffer_; }
-    void Done() {
-        if (buffer_.size() >= kBlock) Flush();
+    // kRoom bytes to write into; Keep(n) then keeps the first n of them.
+    char* Room() {
+        if (used_ + kRoom > kCapacity) Flush();
+        return data_.get() + used_;
+    }
+    void Keep(std::size_t n) { used_ += std::min(n, kRoom); }
+    void Append(std::string_view bytes) {
+        if (used_ + bytes.size() > kCapacity) Flush();
+        if (bytes.size() > kCapacity) {
+            std::fwrite(bytes.data(), 1, bytes.size(), out_);
+            return;
+        }
+        std::memcpy(data_.get() + used_, bytes.data(), bytes.size());
+        used_ += bytes.size();
     }
     void Flush() {
-        if (!buffer_.empty()) std::fwrite(buffer_.data(), 1, buffer_.size(), out_);
-        buffer_.clear();
+        if (used_ > 0) std::fwrite(data_.get(), 1, used_, out_);
+        used_ = 0;
     }
 
   private:
-    static constexpr std::size_t kBlock = 64 * 1024;
+    static constexpr std::size_t kCapacity = 64 * 1024 + kRoom;
     std::FILE* out_;
-    std::string buffer_;
+    std::unique_ptr<char[]> data_;
+    std::size_t used_ = 0;
 };
 
 }  // namespace
@@ -216,36 +263,45 @@ long PrintResults(const AEDescList& list, OSType resultType, OutputFormat format
     const std::string kind = KindName(resultType);
     const char separator = format == OutputFormat::kNul ? '\0' : '\n';
     BlockWriter writer(out);
-    std::string& line = writer.buffer();
+    std::string line;
     std::string text;
-    // Each element's bytes are copied into one buffer reused for all of them
-    // (grown when an element is larger), not into a descriptor of its own.
-    std::vector<unsigned char> element(4096);
+    // An element is copied straight to the end of the output when it fits
+    // there (text lines, the common case, are then written as they are), else
+    // into a buffer reused for all elements; never into a descriptor of its own.
+    std::vector<unsigned char> element;
     for (long i = 1; i <= count; ++i) {
         DescType type = typeNull;
         Size actual = 0;
-        OSErr err = AEGetNthPtr(&list, i, typeWildCard, nullptr, &type, element.data(),
-                                static_cast<Size>(element.size()), &actual);
-        if (err == noErr && static_cast<std::size_t>(actual) > element.size()) {
-            element.resize(static_cast<std::size_t>(actual));
+        char* room = writer.Room();
+        OSErr err = AEGetNthPtr(&list, i, typeWildCard, nullptr, &type, room,
+                                static_cast<Size>(BlockWriter::kRoom), &actual);
+        if (err != noErr) continue;
+        const auto size = static_cast<std::size_t>(actual);
+        if (format != OutputFormat::kJson && type == typeChar && size < BlockWriter::kRoom &&
+            IsAscii(reinterpret_cast<const unsigned char*>(room), size)) {
+            room[size] = separator;
+            writer.Keep(size + 1);
+            continue;
+        }
+        if (size <= BlockWriter::kRoom) {
+            element.assign(room, room + size);
+        } else {
+            element.resize(size);
             err = AEGetNthPtr(&list, i, typeWildCard, nullptr, &type, element.data(),
                               static_cast<Size>(element.size()), &actual);
+            if (err != noErr) continue;
+            element.resize(std::min(element.size(), static_cast<std::size_t>(actual)));
         }
-        if (err != noErr) continue;
         const unsigned char* data = element.data();
-        const auto size = static_cast<std::size_t>(actual);
+        line.clear();
         if (format != OutputFormat::kJson && type == typeChar) {
-            // Text, the common case: ASCII is written as it is.
-            if (IsAscii(data, size))
-                line.append(reinterpret_cast<const char*>(data), size);
-            else
-                AppendRomanAsUtf8(data, size, &line);
+            AppendRomanAsUtf8(data, element.size(), &line);
             line += separator;
-            writer.Done();
+            writer.Append(line);
             continue;
         }
         bool raw = false;
-        const bool isText = BytesText(type, data, size, &text, &raw);
+        const bool isText = BytesText(type, data, element.size(), &text, &raw);
         if (format == OutputFormat::kJson) {
             line += "{\"kind\":";
             AppendJsonString(kind, &line);
@@ -260,15 +316,15 @@ long PrintResults(const AEDescList& list, OSType resultType, OutputFormat format
                         Base64(reinterpret_cast<const unsigned char*>(text.data()), text.size()) +
                         "\"";
             } else {
-                line += "\"bytes\":\"" + Base64(data, size) + "\"";
+                line += "\"bytes\":\"" + Base64(data, element.size()) + "\"";
             }
             line += "}}\n";
         } else {
             // Alias records and file specifications have no text: base64 of their bytes.
-            line += isText ? text : Base64(data, size);
+            line += isText ? text : Base64(data, element.size());
             line += separator;
         }
-        writer.Done();
+        writer.Append(line);
     }
     writer.Flush();
     return count;
