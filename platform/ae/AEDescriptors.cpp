@@ -503,7 +503,11 @@ OSErr AEPutPtr(AEDescList* list, long index, DescType type, const void* data, Si
     } else {
         item.desc = ae::MakeScalar(type, data, static_cast<std::size_t>(size));
     }
-    PutItem(list, index, item);
+    if (index == 0) {
+        contents.items.push_back(item);  // appending, the common case
+    } else {
+        PutItem(list, index, item);
+    }
     return noErr;
 }
 
