@@ -12,7 +12,9 @@ struct CFRange {
     CFIndex location;
     CFIndex length;
 };
-inline CFRange CFRangeMake(CFIndex location, CFIndex length) { return {location, length}; }
+inline CFRange CFRangeMake(CFIndex location, CFIndex length) {
+    return {location, length};
+}
 
 struct OpaqueCFString;
 using CFStringRef = const OpaqueCFString*;

@@ -14,8 +14,8 @@ struct LocalDateTime {
 struct LongDateRec {
     SInt16 era;
     SInt16 year;
-    SInt16 month;   // 1..12
-    SInt16 day;     // 1..31
+    SInt16 month;  // 1..12
+    SInt16 day;    // 1..31
     SInt16 hour;
     SInt16 minute;
     SInt16 second;

@@ -4,8 +4,9 @@
 
 #include "platform/MacTypes.h"
 
-UInt32 TickCount();  // 60 per second                // sixtieths of a second since the process started
-void GetDateTime(UInt32* secs);    // local time, seconds since 1904-01-01
+UInt32
+TickCount();  // 60 per second                // sixtieths of a second since the process started
+void GetDateTime(UInt32* secs);  // local time, seconds since 1904-01-01
 
 // Key state: bit n of the 128-bit map is set while virtual key n is down.
 using KeyMap = UInt32[4];

@@ -67,8 +67,8 @@ struct FSCatalogInfoLazy;  // platform-private: where unread Finder information 
 // it; after that a not yet loaded entry reads as all zeros.
 struct FSCatalogInfo {
     UInt16 nodeFlags;
-    UTCDateTime createDate;      // all zero when the file system does not know it
-    Boolean createDateKnown;     // false: no store had a creation date
+    UTCDateTime createDate;   // all zero when the file system does not know it
+    Boolean createDateKnown;  // false: no store had a creation date
     UTCDateTime contentModDate;
     UTCDateTime attributeModDate;
     UInt64 dataLogicalSize;
@@ -77,7 +77,7 @@ struct FSCatalogInfo {
     UInt64 rsrcPhysicalSize;
     UInt8 finderInfo[16];
     UInt8 extFinderInfo[16];
-    FSCatalogInfoLazy* lazy;     // nullptr once finderInfo is loaded
+    FSCatalogInfoLazy* lazy;  // nullptr once finderInfo is loaded
     UInt32 lazyIndex;
 };
 
@@ -142,8 +142,7 @@ OSErr NewAlias(const FSSpec* fromFile, const FSSpec* target, AliasHandle* alias)
 OSErr NewAliasMinimalFromFullPath(SInt16 fullPathLength, const void* fullPath,
                                   ConstStr255Param zoneName, ConstStr255Param serverName,
                                   AliasHandle* alias);
-OSErr ResolveAlias(const FSSpec* fromFile, AliasHandle alias, FSSpec* target,
-                   Boolean* wasChanged);
+OSErr ResolveAlias(const FSSpec* fromFile, AliasHandle alias, FSSpec* target, Boolean* wasChanged);
 
 // --- Resource forks ------------------------------------------------------------
 using ResFileRefNum = SInt16;

@@ -52,10 +52,10 @@ enum : OSErr {
     noErr = 0,
     paramErr = -50,
     memFullErr = -108,
-    nsvErr = -35,        // no such volume
+    nsvErr = -35,  // no such volume
     ioErr = -36,
-    bdNamErr = -37,      // bad name
-    fnfErr = -43,        // file not found
+    bdNamErr = -37,  // bad name
+    fnfErr = -43,    // file not found
     wPrErr = -44,
     fLckdErr = -45,
     vLckdErr = -46,
@@ -63,8 +63,8 @@ enum : OSErr {
     dupFNErr = -48,
     opWrErr = -49,
     permErr = -54,
-    dirNFErr = -120,     // directory not found
-    tmfoErr = -42,       // too many files open
+    dirNFErr = -120,  // directory not found
+    tmfoErr = -42,    // too many files open
     afpAccessDenied = -5000,
     errFSNotAFolder = -1407,
     errFSNoMoreItems = -1417,

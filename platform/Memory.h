@@ -9,6 +9,6 @@ Handle NewHandle(Size byteCount);
 void DisposeHandle(Handle h);
 Size GetHandleSize(Handle h);
 OSErr SetHandleSize(Handle h, Size newSize);  // memFullErr when it cannot grow
-void HLock(Handle h);    // blocks never move here: lock and unlock do nothing
+void HLock(Handle h);                         // blocks never move here: lock and unlock do nothing
 void HUnlock(Handle h);
-OSErr MemError();        // result of the last handle call on this thread
+OSErr MemError();  // result of the last handle call on this thread

@@ -40,8 +40,12 @@ void GetKeys(KeyMap keys) {
     }
 }
 
-void PostCommandPeriod() { commandPeriodPending.store(true, std::memory_order_relaxed); }
-void ClearCommandPeriod() { commandPeriodPending.store(false, std::memory_order_relaxed); }
+void PostCommandPeriod() {
+    commandPeriodPending.store(true, std::memory_order_relaxed);
+}
+void ClearCommandPeriod() {
+    commandPeriodPending.store(false, std::memory_order_relaxed);
+}
 
 WaitNextEventHook SetWaitNextEventHook(WaitNextEventHook hook) {
     WaitNextEventHook previous = waitHook;

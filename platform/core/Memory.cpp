@@ -42,7 +42,9 @@ void DisposeHandle(Handle h) {
     std::free(block);
 }
 
-Size GetHandleSize(Handle h) { return h ? reinterpret_cast<Block*>(h)->size : 0; }
+Size GetHandleSize(Handle h) {
+    return h ? reinterpret_cast<Block*>(h)->size : 0;
+}
 
 OSErr SetHandleSize(Handle h, Size newSize) {
     if (h == nullptr || newSize < 0) return lastMemError = paramErr;
@@ -57,4 +59,6 @@ OSErr SetHandleSize(Handle h, Size newSize) {
 
 void HLock(Handle) {}
 void HUnlock(Handle) {}
-OSErr MemError() { return lastMemError; }
+OSErr MemError() {
+    return lastMemError;
+}
