@@ -53,9 +53,10 @@ OSErr IterateFolder(const FSRef* folder);
 void EvaluateItem(FSCatalogInfo* catalogInfo, const FSRef* ref, const HFSUniStr255* name);
 
 // Appends one element for a counted match to SearchState.resultList, in the
-// form SearchParameters.resultType selects. `itemName` is the form-D name;
-// `romanName` its Mac OS Roman form, or empty when the name has none. A
-// failure loses the element silently.
+// form SearchParameters.resultType selects. `itemName` is the name exactly as
+// the catalog listed it (paths built from the form-D copy would name no file
+// where the stored spelling differs); `romanName` is kept for the call's
+// shape and not read. A failure loses the element silently.
 void EmitResult(const FSRef* ref, CFStringRef itemName, ConstStr255Param romanName);
 
 // Appends the path separator and `name` to `path` by the rule of path results
