@@ -1,10 +1,10 @@
 #include "params/IntakeText.h"
 
-#include <charconv>
 #include <cstring>
 
 #include "params/SearchParameters.h"
 #include "text/Alerts.h"
+#include "text/TextUtils.h"
 
 namespace sw::intake {
 
@@ -24,11 +24,10 @@ void AppendPText(Str255 dst, std::string_view s) {
     dst[0] = static_cast<unsigned char>(dst[0] + n);
 }
 
-void AppendNumber(Str255 dst, long n) {
-    char digits[24];
-    auto [end, ec] = std::to_chars(digits, digits + sizeof digits, n);
-    (void)ec;  // 24 bytes hold any long
-    AppendPText(dst, std::string_view(digits, static_cast<std::size_t>(end - digits)));
+void AppendNumber(Str255 dst, SInt32 n) {
+    Str255 digits;
+    NumToString(n, digits);
+    AppendPString(digits, dst);
 }
 
 void ComposeAround(Str255 dst, std::string_view before, std::string_view value,

@@ -1,6 +1,8 @@
 // Helpers shared by the intake getters: Str255 texts that are cut at 255 bytes
 // instead of overrunning, and the stop alert of the alert convention.
-// Internal to params/.
+// Internal to params/. SetPText and AppendPText take sized texts (literals, and
+// parts of event data, which carry no terminating zero); for Str255 sources
+// text/TextUtils.h has the bounded routines.
 #pragma once
 
 #include <string_view>
@@ -17,7 +19,7 @@ void SetPText(Str255 dst, std::string_view s);
 // dst += s; what does not fit in 255 bytes is left out.
 void AppendPText(Str255 dst, std::string_view s);
 // dst += the decimal text of n ("-" before negative numbers).
-void AppendNumber(Str255 dst, long n);
+void AppendNumber(Str255 dst, SInt32 n);
 
 // dst = before + value + after, where value is cut so that `after` (a
 // sentence's closing words) always fits.

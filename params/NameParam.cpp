@@ -9,6 +9,7 @@
 #include "params/IntakeText.h"
 #include "params/SearchParameters.h"
 #include "platform/MacRoman.h"
+#include "text/TextUtils.h"
 
 using namespace sw::intake;
 
@@ -125,12 +126,12 @@ OSErr MyGetFilenameParam(const AppleEvent* event, AEDescList* nameList, SInt16* 
         Str255 name;
         if (getErr == noErr) {
             if (TextDescToPString(&item, name) == noErr) {
-                AppendPText(nameText, PView(name));
+                AppendPString(name, nameText);
                 if (i < count) AppendPText(nameText, ", ");
             }
             if (item.dataHandle != nullptr) err = AEDisposeDesc(&item);
         } else if (UnicodeItemAsRoman(nameList, i, name)) {
-            AppendPText(nameText, PView(name));
+            AppendPString(name, nameText);
             if (i < count) AppendPText(nameText, ", ");
             err = noErr;
         } else {
