@@ -37,7 +37,7 @@ class IntakeTest : public ::testing::Test {
     }
 
     std::filesystem::path root_;
-    AlertRecorder alerts_;
+    ScopedAlertRecorder alerts_;
 };
 
 }  // namespace intake_test

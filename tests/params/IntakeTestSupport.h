@@ -1,5 +1,5 @@
 // Shared helpers of the intake tests: find command events built parameter by
-// parameter, a display that records alerts, Str255 views.
+// parameter, Str255 views. Alerts are recorded with text/'s ScopedAlertRecorder.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -7,43 +7,19 @@
 #include <cstring>
 #include <string>
 #include <string_view>
-#include <vector>
 
 #include "params/Intake.h"
 #include "params/SearchParameters.h"
 #include "params/Terminology.h"
 #include "platform/AppleEvents.h"
 #include "platform/Files.h"
-#include "text/Alerts.h"
+#include "text/AlertDisplays.h"
 
 namespace intake_test {
 
 inline std::string P(ConstStr255Param s) {
     return std::string(reinterpret_cast<const char*>(s + 1), s[0]);
 }
-
-struct RecordedAlert {
-    AlertType type;
-    std::string error;
-    std::string explanation;
-};
-
-// Records every alert instead of showing it; installed for the life of the object.
-class AlertRecorder : public AlertDisplay {
-  public:
-    AlertRecorder() { previous_ = SetAlertDisplay(this); }
-    ~AlertRecorder() override { SetAlertDisplay(previous_); }
-    SInt16 ShowAlert(AlertType type, ConstStr255Param error,
-                     ConstStr255Param explanation) override {
-        alerts.push_back(
-            {type, error ? P(error) : std::string(), explanation ? P(explanation) : std::string()});
-        return 1;
-    }
-    std::vector<RecordedAlert> alerts;
-
-  private:
-    AlertDisplay* previous_ = nullptr;
-};
 
 // A find command event that owns its descriptor.
 class FindEvent {

@@ -58,7 +58,7 @@ TEST_F(LocationsTest, NeitherGivenSearchesEveryMountedVolume) {
     EXPECT_EQ(MyGetSearchLocationsParam(event.get(), &SearchParameters.searchDisks,
                                         &SearchParameters.searchFolders),
               noErr);
-    EXPECT_TRUE(alerts_.alerts.empty());
+    EXPECT_TRUE(alerts_.alerts().empty());
     EXPECT_EQ(R.searchFolders.dataHandle, nullptr);
     ASSERT_EQ(CountItems(R.searchDisks), 2);
     // Alias items, in volume order, each resolving to its volume's root.
@@ -88,7 +88,7 @@ TEST_F(LocationsTest, TextPathOfAnExistingFolderBecomesAFileSpecification) {
     FindEvent event;
     event.Desc(keySearchFolders, folders.get());
     EXPECT_EQ(MyGetAllParameters(event.get()), noErr);
-    EXPECT_TRUE(alerts_.alerts.empty());
+    EXPECT_TRUE(alerts_.alerts().empty());
     EXPECT_EQ(R.searchDisks.dataHandle, nullptr);
     ASSERT_EQ(CountItems(R.searchFolders), 1);
     EXPECT_EQ(ItemType(R.searchFolders, 1), typeFSS);
@@ -99,7 +99,7 @@ TEST_F(LocationsTest, SingleTextPathIsTakenAsAListOfOne) {
     FindEvent event;
     event.Text(keySearchFolders, "TestDisk:Music:");
     EXPECT_EQ(MyGetAllParameters(event.get()), noErr);
-    EXPECT_TRUE(alerts_.alerts.empty());
+    EXPECT_TRUE(alerts_.alerts().empty());
     ASSERT_EQ(CountItems(R.searchFolders), 1);
     EXPECT_TRUE(SameSpec(ItemSpec(R.searchFolders, 1), SpecOf("TestDisk:Music")));
 }
@@ -112,7 +112,7 @@ TEST_F(LocationsTest, AliasAndFileSpecificationItems) {
     FindEvent event;
     event.Desc(keySearchFolders, folders.get());
     EXPECT_EQ(MyGetAllParameters(event.get()), noErr);
-    EXPECT_TRUE(alerts_.alerts.empty());
+    EXPECT_TRUE(alerts_.alerts().empty());
     ASSERT_EQ(CountItems(R.searchFolders), 2);
     EXPECT_EQ(ItemType(R.searchFolders, 1), typeFSS);
     EXPECT_TRUE(SameSpec(ItemSpec(R.searchFolders, 1), SpecOf("TestDisk:Docs:Inner")));
@@ -127,12 +127,12 @@ TEST_F(LocationsTest, MissingFolderIsReportedAndTheOtherItemsKept) {
     FindEvent event;
     event.Desc(keySearchFolders, folders.get());
     EXPECT_EQ(MyGetAllParameters(event.get()), noErr);
-    ASSERT_EQ(alerts_.alerts.size(), 1u);
-    EXPECT_EQ(alerts_.alerts[0].type, kAlertStopAlert);
-    EXPECT_EQ(alerts_.alerts[0].error, PathAlert("TestDisk:Nope:"));
-    EXPECT_EQ(alerts_.alerts[0].explanation.rfind(kPathWhy, 0), 0u)
-        << alerts_.alerts[0].explanation;
-    EXPECT_NE(alerts_.alerts[0].explanation, kPathWhy);  // a code follows
+    ASSERT_EQ(alerts_.alerts().size(), 1u);
+    EXPECT_EQ(alerts_.alerts()[0].type, kAlertStopAlert);
+    EXPECT_EQ(alerts_.alerts()[0].textBytes, PathAlert("TestDisk:Nope:"));
+    EXPECT_EQ(alerts_.alerts()[0].explanationBytes.rfind(kPathWhy, 0), 0u)
+        << alerts_.alerts()[0].explanationBytes;
+    EXPECT_NE(alerts_.alerts()[0].explanationBytes, kPathWhy);  // a code follows
     ASSERT_EQ(CountItems(R.searchFolders), 2);
     EXPECT_TRUE(SameSpec(ItemSpec(R.searchFolders, 1), SpecOf("TestDisk:Docs")));
     EXPECT_TRUE(SameSpec(ItemSpec(R.searchFolders, 2), SpecOf("TestDisk:Music")));
@@ -153,7 +153,7 @@ TEST_F(LocationsTest, BadItemsNeverTurnIntoEveryVolume) {
     };
     for (const Row& row : rows) {
         ClearSearchParameters();
-        alerts_.alerts.clear();
+        alerts_.Clear();
         ListBuilder folders;
         for (const char* path : row.folders) folders.Text(path);
         FindEvent event;
@@ -166,9 +166,9 @@ TEST_F(LocationsTest, BadItemsNeverTurnIntoEveryVolume) {
             EXPECT_TRUE(SameSpec(ItemSpec(R.searchFolders, 1), SpecOf("TestDisk:Docs")))
                 << row.name;
         }
-        ASSERT_EQ(alerts_.alerts.size(), row.folders.size() - row.kept) << row.name;
-        for (const RecordedAlert& alert : alerts_.alerts)
-            EXPECT_EQ(alert.error.rfind("Could not convert \"", 0), 0u) << row.name;
+        ASSERT_EQ(alerts_.alerts().size(), row.folders.size() - row.kept) << row.name;
+        for (const RecordedAlert& alert : alerts_.alerts())
+            EXPECT_EQ(alert.textBytes.rfind("Could not convert \"", 0), 0u) << row.name;
         ExpectEveryItemIsARoot(R.searchFolders, row.name);
     }
 }
@@ -181,7 +181,7 @@ TEST_F(LocationsTest, BadDisksAndBadFoldersSearchNothing) {
     FindEvent event;
     event.Desc(keySearchDisks, disks.get()).Desc(keySearchFolders, folders.get());
     EXPECT_EQ(MyGetAllParameters(event.get()), noErr);
-    EXPECT_EQ(alerts_.alerts.size(), 2u);
+    EXPECT_EQ(alerts_.alerts().size(), 2u);
     EXPECT_EQ(CountItems(R.searchDisks), 0);
     EXPECT_EQ(CountItems(R.searchFolders), 0);
 }
@@ -191,7 +191,7 @@ TEST_F(LocationsTest, EmptyDiskListSearchesNothing) {
     FindEvent event;
     event.Desc(keySearchDisks, disks.get());
     EXPECT_EQ(MyGetAllParameters(event.get()), noErr);
-    EXPECT_TRUE(alerts_.alerts.empty());
+    EXPECT_TRUE(alerts_.alerts().empty());
     EXPECT_EQ(CountItems(R.searchDisks), 0);
     EXPECT_EQ(R.searchFolders.dataHandle, nullptr);
 }
@@ -202,7 +202,7 @@ TEST_F(LocationsTest, DiskGivenByNameIsItsRoot) {
     FindEvent event;
     event.Desc(keySearchDisks, disks.get());
     EXPECT_EQ(MyGetAllParameters(event.get()), noErr);
-    EXPECT_TRUE(alerts_.alerts.empty());
+    EXPECT_TRUE(alerts_.alerts().empty());
     ASSERT_EQ(CountItems(R.searchDisks), 1);
     EXPECT_TRUE(SameSpec(ItemSpec(R.searchDisks, 1), SpecOf("OtherDisk:")));
 }
@@ -216,9 +216,9 @@ TEST_F(LocationsTest, AliasThatNoLongerResolvesIsReportedOnceAndDropped) {
     FindEvent event;
     event.Desc(keySearchFolders, folders.get());
     EXPECT_EQ(MyGetAllParameters(event.get()), noErr);
-    ASSERT_EQ(alerts_.alerts.size(), 1u);
-    EXPECT_EQ(alerts_.alerts[0].error, "Could not resolve an alias.");
-    const std::string& why = alerts_.alerts[0].explanation;
+    ASSERT_EQ(alerts_.alerts().size(), 1u);
+    EXPECT_EQ(alerts_.alerts()[0].textBytes, "Could not resolve an alias.");
+    const std::string& why = alerts_.alerts()[0].explanationBytes;
     EXPECT_EQ(why.rfind("ResolveAlias() returned error: -", 0), 0u) << why;
     const std::string tail = " in MyConvertListItemsToFSSpec().";
     ASSERT_GT(why.size(), tail.size());
@@ -232,7 +232,7 @@ TEST_F(LocationsTest, ItemsOfOtherTypesPassThroughWithoutAlert) {
     ListBuilder folders;
     folders.Long(42).Text("TestDisk:Docs:");
     ASSERT_EQ(MyConvertListItemsToFSSpec(folders.ptr()), noErr);
-    EXPECT_TRUE(alerts_.alerts.empty());
+    EXPECT_TRUE(alerts_.alerts().empty());
     ASSERT_EQ(CountItems(folders.get()), 2);
     EXPECT_EQ(ItemType(folders.get(), 1), typeSInt32);
     EXPECT_EQ(ItemType(folders.get(), 2), typeFSS);
@@ -253,8 +253,8 @@ TEST_F(LocationsTest, LongPathAlertStaysWithin255BytesAndKeepsItsEnd) {
     FindEvent event;
     event.Desc(keySearchFolders, folders.get());
     EXPECT_EQ(MyGetAllParameters(event.get()), noErr);
-    ASSERT_EQ(alerts_.alerts.size(), 1u);
-    const std::string& error = alerts_.alerts[0].error;
+    ASSERT_EQ(alerts_.alerts().size(), 1u);
+    const std::string& error = alerts_.alerts()[0].textBytes;
     EXPECT_EQ(error.size(), 255u);
     EXPECT_EQ(error.rfind("Could not convert \"TestDisk:qqq", 0), 0u);
     const std::string tail = "\" into a file specification.";
@@ -319,10 +319,10 @@ TEST_F(LocationsTest, UnicodeTextPaths) {
     EXPECT_EQ(MyGetAllParameters(event.get()), noErr);
     ASSERT_EQ(CountItems(SearchParameters.searchFolders), 1);
     EXPECT_TRUE(SameSpec(ItemSpec(SearchParameters.searchFolders, 1), SpecOf("TestDisk:Caf\x8E")));
-    ASSERT_EQ(alerts_.alerts.size(), 1u);
-    EXPECT_EQ(alerts_.alerts[0].error, PathAlert(noRoman));
+    ASSERT_EQ(alerts_.alerts().size(), 1u);
+    EXPECT_EQ(alerts_.alerts()[0].textBytes, PathAlert(noRoman));
     const std::string tail = "AEGetNthDesc() returned error: -1700";
-    const std::string& why = alerts_.alerts[0].explanation;
+    const std::string& why = alerts_.alerts()[0].explanationBytes;
     ASSERT_GT(why.size(), tail.size());
     EXPECT_EQ(why.substr(why.size() - tail.size()), tail) << why;
 }
@@ -343,7 +343,7 @@ TEST_F(LocationsTest, SilenceLeavesOutTheAlertsButStillDropsBadItems) {
     EXPECT_EQ(MyGetSearchLocationsParam(event.get(), &SearchParameters.searchDisks,
                                         &SearchParameters.searchFolders),
               noErr);
-    EXPECT_TRUE(alerts_.alerts.empty());
+    EXPECT_TRUE(alerts_.alerts().empty());
     ASSERT_EQ(CountItems(SearchParameters.searchFolders), 1);
     EXPECT_TRUE(SameSpec(ItemSpec(SearchParameters.searchFolders, 1), SpecOf("TestDisk:Docs")));
     EXPECT_EQ(SearchParameters.searchDisks.dataHandle, nullptr);

@@ -58,7 +58,7 @@ TEST_F(NameParamTest, AbsentLeavesNoTestAndNoText) {
     EXPECT_EQ(op_, kOpNone);
     EXPECT_EQ(Text(), "");
     EXPECT_EQ(list_.dataHandle, nullptr);
-    EXPECT_TRUE(alerts_.alerts.empty());
+    EXPECT_TRUE(alerts_.alerts().empty());
 }
 
 TEST_F(NameParamTest, EveryKeywordSetsItsOperatorAndWords) {
@@ -90,7 +90,7 @@ TEST_F(NameParamTest, EveryKeywordSetsItsOperatorAndWords) {
         EXPECT_EQ(CountItems(list_), 1) << row.summary;
         EXPECT_EQ(ItemType(list_, 1), typeChar) << row.summary << ": items are kept as given";
     }
-    EXPECT_TRUE(alerts_.alerts.empty());
+    EXPECT_TRUE(alerts_.alerts().empty());
 }
 
 TEST_F(NameParamTest, AListIsJoinedByCommaAndBlank) {
@@ -122,12 +122,12 @@ TEST_F(NameParamTest, AWrongFormIsReportedAndTheNextKeywordIsTried) {
         EXPECT_EQ(Get(event), noErr);
         EXPECT_EQ(op_, kOpNone);
         EXPECT_EQ(list_.dataHandle, nullptr) << "the rejected descriptor is released";
-        ASSERT_EQ(alerts_.alerts.size(), 1u);
-        EXPECT_EQ(alerts_.alerts[0].type, kAlertStopAlert);
-        EXPECT_EQ(alerts_.alerts[0].error, kFormError);
-        EXPECT_EQ(alerts_.alerts[0].explanation, kFormExplanation);
+        ASSERT_EQ(alerts_.alerts().size(), 1u);
+        EXPECT_EQ(alerts_.alerts()[0].type, kAlertStopAlert);
+        EXPECT_EQ(alerts_.alerts()[0].textBytes, kFormError);
+        EXPECT_EQ(alerts_.alerts()[0].explanationBytes, kFormExplanation);
     }
-    alerts_.alerts.clear();
+    alerts_.Clear();
     {
         FindEvent event;
         AEDesc odd;
@@ -137,7 +137,7 @@ TEST_F(NameParamTest, AWrongFormIsReportedAndTheNextKeywordIsTried) {
         EXPECT_EQ(Get(event), noErr);
         EXPECT_EQ(op_, kOpStartsWith);
         EXPECT_EQ(Text(), "name starts with pre");
-        EXPECT_EQ(alerts_.alerts.size(), 1u);
+        EXPECT_EQ(alerts_.alerts().size(), 1u);
     }
 }
 
@@ -149,7 +149,7 @@ TEST_F(NameParamTest, TheFormAlertHonoursSilenceButIntakeReadsSilenceLast) {
         FindEvent event;
         event.Desc(FourCC("nm01"), odd);
         EXPECT_EQ(Get(event), noErr);
-        EXPECT_TRUE(alerts_.alerts.empty());
+        EXPECT_TRUE(alerts_.alerts().empty());
         SearchParameters.wantSilence = 0;
     }
     {
@@ -160,8 +160,8 @@ TEST_F(NameParamTest, TheFormAlertHonoursSilenceButIntakeReadsSilenceLast) {
         event.Desc(keySearchFolders, noLocations.get()).Desc(FourCC("nm01"), odd);
         event.Bool(keyWantSilence, true);
         EXPECT_EQ(MyGetAllParameters(event.get()), noErr);
-        ASSERT_EQ(alerts_.alerts.size(), 1u);
-        EXPECT_EQ(alerts_.alerts[0].error, kFormError);
+        ASSERT_EQ(alerts_.alerts().size(), 1u);
+        EXPECT_EQ(alerts_.alerts()[0].textBytes, kFormError);
         EXPECT_TRUE(R.wantSilence);
         EXPECT_EQ(R.nameOp, kOpNone);
     }
@@ -189,7 +189,7 @@ TEST_F(NameParamTest, AFailedCoercionCountsOnlyOnTheLastKeyword) {
         EXPECT_EQ(Get(event), noErr);
         EXPECT_EQ(op_, kOpIsNot);
     }
-    EXPECT_TRUE(alerts_.alerts.empty()) << "an uncoercible parameter is skipped silently";
+    EXPECT_TRUE(alerts_.alerts().empty()) << "an uncoercible parameter is skipped silently";
     AEDisposeDesc(&odd);
 }
 
@@ -224,9 +224,9 @@ TEST_F(NameParamTest, AFailingLastItemStopsIntakeWithItsCode) {
     ListBuilder noLocations;
     event.Desc(keySearchFolders, noLocations.get()).Desc(FourCC("nm01"), names.get());
     EXPECT_EQ(MyGetAllParameters(event.get()), errAECoercionFail);
-    ASSERT_EQ(alerts_.alerts.size(), 1u);
-    EXPECT_EQ(alerts_.alerts[0].error, "Seekwright encountered an error:");
-    EXPECT_EQ(alerts_.alerts[0].explanation,
+    ASSERT_EQ(alerts_.alerts().size(), 1u);
+    EXPECT_EQ(alerts_.alerts()[0].textBytes, "Seekwright encountered an error:");
+    EXPECT_EQ(alerts_.alerts()[0].explanationBytes,
               "MyGetAllParameters() -> MyGetFilenameParam() returned error: -1700");
     EXPECT_EQ(R.maxMatches, 0) << "later getters did not run";
 }
@@ -288,7 +288,7 @@ TEST_F(NameParamTest, TheDriverFillsTheRecord) {
     EXPECT_EQ(R.nameOp, kOpEndsWith);
     EXPECT_EQ(P(R.nameText), "name ends with ab, cd");
     EXPECT_EQ(CountItems(R.nameList), 2);
-    EXPECT_TRUE(alerts_.alerts.empty());
+    EXPECT_TRUE(alerts_.alerts().empty());
 }
 
 }  // namespace

@@ -14,7 +14,7 @@ const SearchParametersRecord& R = SearchParameters;
 TEST_F(OptionsTest, NoParametersGivesEveryDefault) {
     FindEvent event;
     EXPECT_EQ(MyGetAllParameters(event.get()), noErr);
-    EXPECT_TRUE(alerts_.alerts.empty());
+    EXPECT_TRUE(alerts_.alerts().empty());
 
     EXPECT_EQ(R.resultType, FourCC("path"));
     EXPECT_EQ(P(R.resultTypeText), "result type: HFS paths");
@@ -167,7 +167,7 @@ const OptionRow kOptionRows[] = {
 TEST_F(OptionsTest, YesNoOptionsTrueFalseAbsentWrongType) {
     for (const OptionRow& row : kOptionRows) {
         ClearSearchParameters();
-        alerts_.alerts.clear();
+        alerts_.Clear();
         FindEvent event;
         ListBuilder noLocations;  // keeps the volume list out of the picture
         event.Desc(keySearchFolders, noLocations.get());
@@ -190,13 +190,13 @@ TEST_F(OptionsTest, YesNoOptionsTrueFalseAbsentWrongType) {
         EXPECT_EQ(P(R.withText), row.withText) << row.name;
         EXPECT_EQ(P(R.withoutText), row.withoutText) << row.name;
         if (row.result == noErr) {
-            EXPECT_TRUE(alerts_.alerts.empty()) << row.name;
+            EXPECT_TRUE(alerts_.alerts().empty()) << row.name;
         } else {
-            ASSERT_EQ(alerts_.alerts.size(), 1u) << row.name;
-            EXPECT_EQ(alerts_.alerts[0].type, kAlertStopAlert) << row.name;
+            ASSERT_EQ(alerts_.alerts().size(), 1u) << row.name;
+            EXPECT_EQ(alerts_.alerts()[0].type, kAlertStopAlert) << row.name;
             std::string expected = std::string("MyGetAllParameters() -> ") + row.failingGetter +
                                    "() returned error: " + std::to_string(row.result);
-            EXPECT_EQ(alerts_.alerts[0].explanation, expected) << row.name;
+            EXPECT_EQ(alerts_.alerts()[0].explanationBytes, expected) << row.name;
         }
     }
 }
@@ -205,9 +205,9 @@ TEST_F(OptionsTest, FailingGetterStopsIntakeAndLeavesLaterFieldsZero) {
     FindEvent event;
     event.Date(keyWantInvisibles).Bool(keyWantSilence, true).Bool(keyWantFolders, true);
     EXPECT_EQ(MyGetAllParameters(event.get()), errAECoercionFail);
-    ASSERT_EQ(alerts_.alerts.size(), 1u);
-    EXPECT_EQ(alerts_.alerts[0].error, "Seekwright encountered an error:");
-    EXPECT_EQ(alerts_.alerts[0].explanation,
+    ASSERT_EQ(alerts_.alerts().size(), 1u);
+    EXPECT_EQ(alerts_.alerts()[0].textBytes, "Seekwright encountered an error:");
+    EXPECT_EQ(alerts_.alerts()[0].explanationBytes,
               "MyGetAllParameters() -> MyGetWantInvisiblesParam() returned error: -1700");
     // Earlier getters ran, later ones did not: their fields keep the clearing's zero.
     EXPECT_EQ(R.maxMatches, -1);
@@ -224,9 +224,9 @@ TEST_F(OptionsTest, LateGettersFailWithTheDriversOwnErrorText) {
     FindEvent event;
     event.Date(keyWantResults);
     EXPECT_EQ(MyGetAllParameters(event.get()), errAECoercionFail);
-    ASSERT_EQ(alerts_.alerts.size(), 1u);
-    EXPECT_EQ(alerts_.alerts[0].error, "MyGetAllParameters Error");
-    EXPECT_EQ(alerts_.alerts[0].explanation,
+    ASSERT_EQ(alerts_.alerts().size(), 1u);
+    EXPECT_EQ(alerts_.alerts()[0].textBytes, "MyGetAllParameters Error");
+    EXPECT_EQ(alerts_.alerts()[0].explanationBytes,
               "MyGetAllParameters() -> MyGetWantResultsParam() returned error: -1700");
 }
 
@@ -235,8 +235,8 @@ TEST_F(OptionsTest, GetterFailureIsReportedEvenWhenSilenceWasAlreadySet) {
     FindEvent event;
     event.Date(keyWantDisplay);
     EXPECT_EQ(MyGetAllParameters(event.get()), errAECoercionFail);
-    ASSERT_EQ(alerts_.alerts.size(), 1u);
-    EXPECT_EQ(alerts_.alerts[0].explanation,
+    ASSERT_EQ(alerts_.alerts().size(), 1u);
+    EXPECT_EQ(alerts_.alerts()[0].explanationBytes,
               "MyGetAllParameters() -> MyGetWantDisplayParam() returned error: -1700");
 }
 
@@ -244,7 +244,7 @@ TEST_F(OptionsTest, FilesAndFoldersBothOffIsAccepted) {
     FindEvent event;
     event.Bool(keyWantFiles, false).Bool(keyWantFolders, false);
     EXPECT_EQ(MyGetAllParameters(event.get()), noErr);
-    EXPECT_TRUE(alerts_.alerts.empty());
+    EXPECT_TRUE(alerts_.alerts().empty());
     EXPECT_EQ(P(R.withText), "");
     EXPECT_EQ(P(R.withoutText), " subfolders files folders");
 }
@@ -268,14 +268,14 @@ TEST_F(OptionsTest, DateFieldWrongTypeIsIgnoredExceptOnYear) {
         EXPECT_EQ(MyGetAllParameters(event.get()), noErr);
         EXPECT_FALSE(R.wantSeconds);
         EXPECT_TRUE(R.wantMinutes);
-        EXPECT_TRUE(alerts_.alerts.empty());
+        EXPECT_TRUE(alerts_.alerts().empty());
     }
     ClearSearchParameters();
     FindEvent event;
     event.Date(keyWantYears);
     EXPECT_EQ(MyGetAllParameters(event.get()), errAECoercionFail);
-    ASSERT_EQ(alerts_.alerts.size(), 1u);
-    EXPECT_EQ(alerts_.alerts[0].explanation,
+    ASSERT_EQ(alerts_.alerts().size(), 1u);
+    EXPECT_EQ(alerts_.alerts()[0].explanationBytes,
               "MyGetAllParameters() -> MyGetWantDateFieldsParams() returned error: -1700");
     EXPECT_TRUE(R.wantYears);  // its default stays
 }
@@ -338,7 +338,7 @@ TEST_F(OptionsTest, MaximumMatches) {
          nullptr},
     };
     for (const Row& row : rows) {
-        alerts_.alerts.clear();
+        alerts_.Clear();
         FindEvent event;
         if (row.asNumber)
             event.Long(keyMaxMatches, row.number);
@@ -350,12 +350,12 @@ TEST_F(OptionsTest, MaximumMatches) {
         EXPECT_EQ(max, row.expected) << row.name;
         EXPECT_EQ(P(text), row.summary) << row.name;
         if (row.alert == nullptr) {
-            EXPECT_TRUE(alerts_.alerts.empty()) << row.name;
+            EXPECT_TRUE(alerts_.alerts().empty()) << row.name;
         } else {
-            ASSERT_EQ(alerts_.alerts.size(), 1u) << row.name;
-            EXPECT_EQ(alerts_.alerts[0].type, kAlertStopAlert) << row.name;
-            EXPECT_EQ(alerts_.alerts[0].error, row.alert) << row.name;
-            EXPECT_EQ(alerts_.alerts[0].explanation, row.explanation) << row.name;
+            ASSERT_EQ(alerts_.alerts().size(), 1u) << row.name;
+            EXPECT_EQ(alerts_.alerts()[0].type, kAlertStopAlert) << row.name;
+            EXPECT_EQ(alerts_.alerts()[0].textBytes, row.alert) << row.name;
+            EXPECT_EQ(alerts_.alerts()[0].explanationBytes, row.explanation) << row.name;
         }
     }
 }
@@ -376,8 +376,8 @@ TEST_F(OptionsTest, MaximumMatchesOfAnotherFormEndsIntake) {
     FindEvent event;
     event.Date(keyMaxMatches);
     EXPECT_NE(MyGetAllParameters(event.get()), noErr);
-    ASSERT_FALSE(alerts_.alerts.empty());
-    EXPECT_EQ(alerts_.alerts.back().explanation.rfind(
+    ASSERT_FALSE(alerts_.alerts().empty());
+    EXPECT_EQ(alerts_.alerts().back().explanationBytes.rfind(
                   "MyGetAllParameters() -> MyGetMaxMatchesParam() returned error: ", 0),
               0u);
 }
@@ -387,20 +387,20 @@ TEST_F(OptionsTest, SilenceIsHonouredAfterIntakeButNotDuringIt) {
     FindEvent event;
     event.Text(keyMaxMatches, "12a").Bool(keyWantSilence, true);
     EXPECT_EQ(MyGetAllParameters(event.get()), noErr);
-    ASSERT_EQ(alerts_.alerts.size(), 1u);
-    EXPECT_EQ(alerts_.alerts[0].error, kNotANumber);
+    ASSERT_EQ(alerts_.alerts().size(), 1u);
+    EXPECT_EQ(alerts_.alerts()[0].textBytes, kNotANumber);
     EXPECT_TRUE(R.wantSilence);
     EXPECT_EQ(P(R.withText), " files silence");
 
     // Once set, the getter's own alerts are left out.
-    alerts_.alerts.clear();
+    alerts_.Clear();
     FindEvent again;
     again.Long(keyMaxMatches, 0);
     SInt32 max = 0;
     Str255 text;
     EXPECT_EQ(MyGetMaxMatchesParam(again.get(), &max, text), noErr);
     EXPECT_EQ(max, 1);
-    EXPECT_TRUE(alerts_.alerts.empty());
+    EXPECT_TRUE(alerts_.alerts().empty());
 }
 
 TEST(TextConversion, TextDescToPString) {
