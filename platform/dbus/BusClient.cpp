@@ -6,10 +6,10 @@
 #include <QDBusMessage>
 #include <QDBusUnixFileDescriptor>
 #include <climits>
-#include <new>
 #include <string>
 
 #include "platform/BusService.h"
+#include "platform/dbus/BusDispatch.h"
 #include "platform/dbus/SealedFile.h"
 
 namespace {
@@ -54,18 +54,6 @@ OSErr ErrorFromBus(const QDBusMessage& answer) {
     return Fail(connectionInvalid, QStringLiteral("%1: %2").arg(name, text));
 }
 
-bool Flatten(const AppleEvent* event, QByteArray* out) {
-    const Size size = AESizeOfFlattenedDesc(event);
-    if (size <= 0) return false;
-    try {
-        out->resize(static_cast<qsizetype>(size));
-    } catch (const std::bad_alloc&) {
-        return false;
-    }
-    Size written = 0;
-    return AEFlattenDesc(event, out->data(), size, &written) == noErr && written == size;
-}
-
 }  // namespace
 
 const char* BusClientLastError() {
@@ -80,7 +68,7 @@ OSErr SendAppleEventToApp(const AppleEvent* event, AppleEvent* reply, Boolean wa
     }
     if (waitReply && reply == nullptr) return Fail(paramErr, QStringLiteral("no reply to fill"));
     QByteArray flat;
-    if (!Flatten(event, &flat))
+    if (!swbus::FlattenDesc(event, &flat))
         return Fail(memFullErr, QStringLiteral("could not flatten the event"));
 
     EnsureApplicationObject();

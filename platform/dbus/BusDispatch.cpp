@@ -2,7 +2,6 @@
 
 #include <new>
 
-#include "platform/AppleEvents.h"
 #include "platform/CoreFoundation.h"
 #include "platform/MacRoman.h"
 #include "platform/dbus/FindRequest.h"
@@ -18,7 +17,9 @@ struct EventHolder {
     EventHolder& operator=(const EventHolder&) = delete;
 };
 
-bool Flatten(const AEDesc* desc, QByteArray* out) {
+}  // namespace
+
+bool FlattenDesc(const AEDesc* desc, QByteArray* out) {
     const Size size = AESizeOfFlattenedDesc(desc);
     if (size <= 0) return false;
     try {
@@ -29,8 +30,6 @@ bool Flatten(const AEDesc* desc, QByteArray* out) {
     Size written = 0;
     return AEFlattenDesc(desc, out->data(), size, &written) == noErr && written == size;
 }
-
-}  // namespace
 
 bool DispatchFlattenedEvent(const QByteArray& flat, bool wantReply, QByteArray* reply,
                             QString* problem) {
@@ -49,7 +48,7 @@ bool DispatchFlattenedEvent(const QByteArray& flat, bool wantReply, QByteArray* 
     // The reply's 'errn' carries a handler's failure and errAEEventNotHandled.
     AEProcessAppleEvent(&event.desc, wantReply ? &answer.desc : nullptr);
     if (!wantReply) return true;
-    if (!Flatten(&answer.desc, reply)) {
+    if (!FlattenDesc(&answer.desc, reply)) {
         *problem = QStringLiteral("the reply could not be flattened");
         return false;
     }

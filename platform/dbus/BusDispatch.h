@@ -1,4 +1,5 @@
-// What the bus object does with a call, apart from the bus itself.
+// What the bus object does with a call, apart from the bus itself, and the
+// flattening that the client shares.
 #pragma once
 
 #include <QByteArray>
@@ -6,7 +7,13 @@
 #include <QVariantList>
 #include <QVariantMap>
 
+#include "platform/AppleEvents.h"
+
 namespace swbus {
+
+// The flattened form of `desc` in `out`; false when it has none or there is
+// not the memory for it.
+bool FlattenDesc(const AEDesc* desc, QByteArray* out);
 
 // Reads a flattened Apple event, dispatches it to the installed handlers
 // (AEProcessAppleEvent) and flattens the reply into `reply`. Without
