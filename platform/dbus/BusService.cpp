@@ -119,6 +119,13 @@ class SeekwrightObject final : public QDBusVirtualObject {
         if (message.isReplyRequired()) connection.send(reply);
     }
 
+    // An error of the bus's own kinds (unknown method, invalid arguments, ...).
+    static void BusError(const QDBusMessage& message, const QDBusConnection& connection,
+                         QDBusError::ErrorType type, const QString& text) {
+        Reply(message, connection, message.createErrorReply(type, text));
+    }
+
+    // An error named under our interface ("...Error.<name>").
     static void Error(const QDBusMessage& message, const QDBusConnection& connection,
                       const char* name, const QString& text) {
         Reply(message, connection,
@@ -142,23 +149,20 @@ class SeekwrightObject final : public QDBusVirtualObject {
             } else if (member == QLatin1String("Find") || member == QLatin1String("FindFd")) {
                 HandleFind(message, connection, member.endsWith(QLatin1String("Fd")));
             } else {
-                Reply(message, connection,
-                      message.createErrorReply(QDBusError::UnknownMethod,
-                                               QStringLiteral("no method %1").arg(member)));
+                BusError(message, connection, QDBusError::UnknownMethod,
+                         QStringLiteral("no method %1").arg(member));
             }
         } else {
-            Reply(message, connection,
-                  message.createErrorReply(QDBusError::UnknownInterface,
-                                           QStringLiteral("no interface %1").arg(interface)));
+            BusError(message, connection, QDBusError::UnknownInterface,
+                     QStringLiteral("no interface %1").arg(interface));
         }
     }
 
     void HandleAppleEvent(const QDBusMessage& message, const QDBusConnection& connection,
                           bool asFile) {
         if (message.signature() != QLatin1String("ay")) {
-            Reply(message, connection,
-                  message.createErrorReply(QDBusError::InvalidArgs,
-                                           QStringLiteral("expected one byte array (ay)")));
+            BusError(message, connection, QDBusError::InvalidArgs,
+                     QStringLiteral("expected one byte array (ay)"));
             return;
         }
         const QByteArray flat = message.arguments().at(0).toByteArray();
@@ -195,10 +199,8 @@ class SeekwrightObject final : public QDBusVirtualObject {
 
     void HandleFind(const QDBusMessage& message, const QDBusConnection& connection, bool asFile) {
         if (message.signature() != QLatin1String("a{sv}")) {
-            Reply(message, connection,
-                  message.createErrorReply(
-                      QDBusError::InvalidArgs,
-                      QStringLiteral("expected a dictionary of parameters (a{sv})")));
+            BusError(message, connection, QDBusError::InvalidArgs,
+                     QStringLiteral("expected a dictionary of parameters (a{sv})"));
             return;
         }
         const QVariantMap parameters =
@@ -250,16 +252,13 @@ class SeekwrightObject final : public QDBusVirtualObject {
             // Like the open-application event: nothing to do.
             Reply(message, connection, message.createReply());
         } else if (member == QLatin1String("Open")) {
-            Reply(message, connection,
-                  message.createErrorReply(QDBusError::NotSupported,
-                                           QStringLiteral("Seekwright opens no documents")));
+            BusError(message, connection, QDBusError::NotSupported,
+                     QStringLiteral("Seekwright opens no documents"));
         } else if (member == QLatin1String("ActivateAction")) {
             if (message.signature() != QLatin1String("sava{sv}")) {
-                Reply(message, connection,
-                      message.createErrorReply(
-                          QDBusError::InvalidArgs,
-                          QStringLiteral("ActivateAction takes (sava{sv}), not (%1)")
-                              .arg(message.signature())));
+                BusError(message, connection, QDBusError::InvalidArgs,
+                         QStringLiteral("ActivateAction takes (sava{sv}), not (%1)")
+                             .arg(message.signature()));
                 return;
             }
             const QString action = message.arguments().at(0).toString();
@@ -267,9 +266,8 @@ class SeekwrightObject final : public QDBusVirtualObject {
             if (action == QLatin1String("about")) command = kHICommandAbout;
             if (action == QLatin1String("quit")) command = kHICommandQuit;
             if (command == 0) {
-                Reply(message, connection,
-                      message.createErrorReply(QDBusError::InvalidArgs,
-                                               QStringLiteral("no action '%1'").arg(action)));
+                BusError(message, connection, QDBusError::InvalidArgs,
+                         QStringLiteral("no action '%1'").arg(action));
                 return;
             }
             Reply(message, connection, message.createReply());
@@ -279,9 +277,8 @@ class SeekwrightObject final : public QDBusVirtualObject {
                 ProcessHICommand(&hi);
             });
         } else {
-            Reply(message, connection,
-                  message.createErrorReply(QDBusError::UnknownMethod,
-                                           QStringLiteral("no method %1").arg(member)));
+            BusError(message, connection, QDBusError::UnknownMethod,
+                     QStringLiteral("no method %1").arg(member));
         }
     }
 
@@ -298,9 +295,8 @@ class SeekwrightObject final : public QDBusVirtualObject {
             if (ours) all.insert(QStringLiteral("Version"), swbus::VersionText());
             Reply(message, connection, message.createReply(QVariant(all)));
         } else {
-            Reply(message, connection,
-                  message.createErrorReply(QDBusError::InvalidArgs,
-                                           QStringLiteral("no such property")));
+            BusError(message, connection, QDBusError::InvalidArgs,
+                     QStringLiteral("no such property"));
         }
     }
 
