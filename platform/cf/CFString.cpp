@@ -159,39 +159,18 @@ void AppendMapped(const UChar* unit, int32_t units, CFOptionFlags options, std::
     out->append(reinterpret_cast<const char16_t*>(buffer), static_cast<std::size_t>(length));
 }
 
-// The mapped text, and for every mapped position that begins a source code
-// point, that code point's index in the source (-1 elsewhere); the entry
-// after the last position holds the source's end.
-struct Mapped {
-    std::u16string text;
-    std::vector<CFIndex> sourceAt;
-};
-
-Mapped MapText(std::u16string_view source, CFIndex offset, CFOptionFlags options) {
-    Mapped m;
-    m.text.reserve(source.size());
-    m.sourceAt.reserve(source.size() + 1);
-    const auto* units = reinterpret_cast<const UChar*>(source.data());
-    auto length = static_cast<int32_t>(source.size());
-    for (int32_t i = 0; i < length;) {
-        int32_t start = i;
-        UChar32 c;
-        U16_NEXT(units, i, length, c);
-        (void)c;
-        std::size_t at = m.text.size();
-        if (m.sourceAt.size() <= at) m.sourceAt.resize(at + 1, -1);
-        if (m.sourceAt[at] < 0) m.sourceAt[at] = offset + start;
-        AppendMapped(units + start, i - start, options, &m.text);
-        m.sourceAt.resize(m.text.size() + 1, -1);
-    }
-    if (m.sourceAt.empty()) m.sourceAt.resize(1, -1);
-    if (m.sourceAt.back() < 0) m.sourceAt.back() = offset + length;
-    return m;
-}
-
-std::u16string MapAll(std::u16string_view source, CFOptionFlags options) {
+// `source` with each code point mapped as `options` say. With `sourceAt`:
+// for every mapped position that begins a source code point, that code
+// point's index in the source plus `offset` (-1 elsewhere); the entry after
+// the last position holds the source's end.
+std::u16string MapText(std::u16string_view source, CFOptionFlags options,
+                       std::vector<CFIndex>* sourceAt = nullptr, CFIndex offset = 0) {
     std::u16string out;
     out.reserve(source.size());
+    if (sourceAt != nullptr) {
+        sourceAt->reserve(source.size() + 1);
+        sourceAt->assign(1, -1);
+    }
     const auto* units = reinterpret_cast<const UChar*>(source.data());
     auto length = static_cast<int32_t>(source.size());
     for (int32_t i = 0; i < length;) {
@@ -199,8 +178,13 @@ std::u16string MapAll(std::u16string_view source, CFOptionFlags options) {
         UChar32 c;
         U16_NEXT(units, i, length, c);
         (void)c;
+        if (sourceAt != nullptr && (*sourceAt)[out.size()] < 0) {
+            (*sourceAt)[out.size()] = offset + start;
+        }
         AppendMapped(units + start, i - start, options, &out);
+        if (sourceAt != nullptr) sourceAt->resize(out.size() + 1, -1);
     }
+    if (sourceAt != nullptr && sourceAt->back() < 0) sourceAt->back() = offset + length;
     return out;
 }
 
@@ -409,7 +393,7 @@ CFComparisonResult CFStringCompareWithOptions(CFStringRef a, CFStringRef b, CFRa
         if (left.size() == right.size()) return kCFCompareEqualTo;
         return left.size() < right.size() ? kCFCompareLessThan : kCFCompareGreaterThan;
     }
-    return CompareUnits(MapAll(left, options), MapAll(right, options));
+    return CompareUnits(MapText(left, options), MapText(right, options));
 }
 
 CFComparisonResult CFStringCompare(CFStringRef a, CFStringRef b, CFOptionFlags options) {
@@ -437,16 +421,17 @@ Boolean CFStringFindWithOptions(CFStringRef string, CFStringRef find, CFRange ra
 
     // General case: search the mapped text; a match must begin and end on
     // source code point boundaries, so that it maps back to a source range.
-    Mapped mapped = MapText(text, r.location, options);
-    std::u16string needle = MapAll(pattern, options);
-    if (needle.empty() || needle.size() > mapped.text.size()) return false;
-    std::size_t last = mapped.text.size() - needle.size();
+    std::vector<CFIndex> sourceAt;
+    const std::u16string mapped = MapText(text, options, &sourceAt, r.location);
+    const std::u16string needle = MapText(pattern, options);
+    if (needle.empty() || needle.size() > mapped.size()) return false;
+    std::size_t last = mapped.size() - needle.size();
     // A match may not stop before a combining mark: "cafe" is not in
     // "cafe" + U+0301 while diacritics count. When they do not, the match
     // takes the marks in.
     bool foldMarks = (options & kCFCompareDiacriticInsensitive) != 0;
     auto endOf = [&](std::size_t p) -> CFIndex {
-        CFIndex end = mapped.sourceAt[p + needle.size()];
+        CFIndex end = sourceAt[p + needle.size()];
         if (end < 0) return -1;
         while (ExtendsCharacter(whole, end)) {
             if (!foldMarks) return -1;
@@ -455,9 +440,8 @@ Boolean CFStringFindWithOptions(CFStringRef string, CFStringRef find, CFRange ra
         return end;
     };
     auto matchesAt = [&](std::size_t p) {
-        return mapped.sourceAt[p] >= 0 &&
-               std::u16string_view(mapped.text).compare(p, needle.size(), needle) == 0 &&
-               endOf(p) >= 0;
+        return sourceAt[p] >= 0 &&
+               std::u16string_view(mapped).compare(p, needle.size(), needle) == 0 && endOf(p) >= 0;
     };
     std::size_t found = std::u16string::npos;
     if (options & kCFCompareBackwards) {
@@ -483,7 +467,7 @@ Boolean CFStringFindWithOptions(CFStringRef string, CFStringRef find, CFRange ra
     }
     if (found == std::u16string::npos) return false;
     if (result != nullptr) {
-        CFIndex begin = mapped.sourceAt[found];
+        CFIndex begin = sourceAt[found];
         CFIndex end = std::min<CFIndex>(endOf(found), static_cast<CFIndex>(whole.size()));
         *result = CFRangeMake(begin, end - begin);
     }
