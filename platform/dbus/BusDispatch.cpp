@@ -4,20 +4,10 @@
 
 #include "platform/CoreFoundation.h"
 #include "platform/MacRoman.h"
+#include "platform/dbus/DescHolder.h"
 #include "platform/dbus/FindRequest.h"
 
 namespace swbus {
-namespace {
-
-struct EventHolder {
-    AppleEvent desc;
-    EventHolder() { AEInitializeDesc(&desc); }
-    ~EventHolder() { AEDisposeDesc(&desc); }
-    EventHolder(const EventHolder&) = delete;
-    EventHolder& operator=(const EventHolder&) = delete;
-};
-
-}  // namespace
 
 bool FlattenDesc(const AEDesc* desc, QByteArray* out) {
     const Size size = AESizeOfFlattenedDesc(desc);
@@ -34,7 +24,7 @@ bool FlattenDesc(const AEDesc* desc, QByteArray* out) {
 bool DispatchFlattenedEvent(const QByteArray& flat, bool wantReply, QByteArray* reply,
                             QString* problem) {
     reply->clear();
-    EventHolder event;
+    DescHolder event;
     OSErr err = AEUnflattenDesc(flat.constData(), flat.size(), &event.desc);
     if (err != noErr) {
         *problem = QStringLiteral("the bytes are not a flattened descriptor (error %1)").arg(err);
@@ -44,7 +34,7 @@ bool DispatchFlattenedEvent(const QByteArray& flat, bool wantReply, QByteArray* 
         *problem = QStringLiteral("the descriptor is not an Apple event");
         return false;
     }
-    EventHolder answer;
+    DescHolder answer;
     // The reply's 'errn' carries a handler's failure and errAEEventNotHandled.
     AEProcessAppleEvent(&event.desc, wantReply ? &answer.desc : nullptr);
     if (!wantReply) return true;
@@ -56,9 +46,9 @@ bool DispatchFlattenedEvent(const QByteArray& flat, bool wantReply, QByteArray* 
 }
 
 FindOutcome RunFind(const QVariantMap& parameters, QVariantList* matches, QString* problem) {
-    EventHolder event;
+    DescHolder event;
     if (!BuildFindEvent(parameters, &event.desc, problem)) return FindOutcome::kBadParameters;
-    EventHolder answer;
+    DescHolder answer;
     AEProcessAppleEvent(&event.desc, &answer.desc);
     OSErr err = noErr;
     if (!MatchesFromReply(&answer.desc, matches, &err, problem)) return FindOutcome::kFailed;

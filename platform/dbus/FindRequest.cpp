@@ -14,19 +14,11 @@
 #include "platform/Files.h"
 #include "platform/MacRoman.h"
 #include "platform/Memory.h"
+#include "platform/dbus/DescHolder.h"
 #include "platform/posix/CatalogInternal.h"
 
 namespace swbus {
 namespace {
-
-// Owns one descriptor for the length of a scope.
-struct DescHolder {
-    AEDesc desc;
-    DescHolder() { AEInitializeDesc(&desc); }
-    ~DescHolder() { AEDisposeDesc(&desc); }
-    DescHolder(const DescHolder&) = delete;
-    DescHolder& operator=(const DescHolder&) = delete;
-};
 
 QString TypeName(const QVariant& value) {
     return QString::fromLatin1(value.metaType().name() ? value.metaType().name() : "nothing");
