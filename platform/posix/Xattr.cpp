@@ -146,9 +146,9 @@ int RawSetXattrAt(int dirfd, const char* name, const char* attr, const void* val
 
 XattrNames::XattrNames(int dirfd, std::string_view name) : dirfd_(dirfd) {
     // A name with a NUL inside names no entry: an empty copy fails the calls.
-    if (name.find('\0') != std::string_view::npos) name = {};
+    if (name.find('\0') != std::string_view::npos) name = std::string_view("", 0);
     if (name.size() < sizeof shortName_) {
-        std::memcpy(shortName_, name.data(), name.size());
+        if (!name.empty()) std::memcpy(shortName_, name.data(), name.size());
         shortName_[name.size()] = '\0';
     } else {
         shortName_[0] = '\0';
@@ -194,7 +194,7 @@ struct AttrName {
     explicit AttrName(std::string_view attr) {
         ok = attr.size() < sizeof text && attr.find('\0') == std::string_view::npos;
         if (!ok) return;
-        std::memcpy(text, attr.data(), attr.size());
+        if (!attr.empty()) std::memcpy(text, attr.data(), attr.size());
         text[attr.size()] = '\0';
     }
     char text[256];
