@@ -8,6 +8,7 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -594,6 +595,69 @@ int OpenFolder(const Resolved& r) {
     return ::open(r.path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
 }
 
+// A folder ref whose parent has an iterator open: the parent's descriptor
+// and the folder's table entry, with no path built (how a walk descends).
+struct FolderInOpenParent {
+    int parentFd = -1;
+    FSVolumeRefNum vRefNum = 0;
+    SInt32 dirID = 0;
+    const DirNode* node = nullptr;
+};
+
+bool FindFolderInOpenParent(const FSRef* ref, FolderInOpenParent& out) {
+    RefFields f;
+    if (!UnpackRef(ref, f) || !(f.flags & kRefDirectory) || f.id == kRootDirID) return false;
+    const DirNode* n = Dirs().Find(f.vRefNum, f.id);
+    if (n == nullptr) return false;
+    auto& live = LiveIterators();
+    for (auto i = live.rbegin(); i != live.rend(); ++i) {
+        if ((*i)->vRefNum == f.vRefNum && (*i)->dirID == n->parent && (*i)->fd >= 0) {
+            out = {(*i)->fd, f.vRefNum, f.id, n};
+            return true;
+        }
+    }
+    return false;
+}
+
+// Device, inode and mount id of an open folder, with one system call where
+// the kernel has statx.
+struct FolderIdentity {
+    std::uint64_t dev = 0;
+    std::uint64_t ino = 0;
+    std::uint64_t mountId = 0;  // 0 when unknown
+};
+
+bool IdentifyFolder(int fd, bool wantMountId, FolderIdentity& id) {
+#if SW_HAVE_STATX && defined(STATX_MNT_ID)
+    struct statx sx {};
+    const unsigned mask = STATX_INO | (wantMountId ? STATX_MNT_ID : 0u);
+    if (::statx(fd, "", AT_EMPTY_PATH, mask, &sx) == 0 && (sx.stx_mask & STATX_INO)) {
+        id.dev = makedev(sx.stx_dev_major, sx.stx_dev_minor);
+        id.ino = sx.stx_ino;
+        id.mountId = wantMountId && (sx.stx_mask & STATX_MNT_ID) ? sx.stx_mnt_id : 0;
+        return true;
+    }
+#endif
+    struct stat st {};
+    if (::fstat(fd, &st) != 0) return false;
+    id.dev = st.st_dev;
+    id.ino = st.st_ino;
+    id.mountId = wantMountId ? MountIdOf(fd) : 0;
+    return true;
+}
+
+// Buffers of closed iterators, kept for the next folder: a walk opens one
+// iterator per folder, and the listing buffers then grow only once.
+struct SpareBuffers {
+    std::string names;
+    std::vector<RawEntry> entries;
+    std::vector<OpaqueFSIterator::BatchEntry> batch;
+};
+std::vector<SpareBuffers>& Spares() {
+    static std::vector<SpareBuffers> spares;
+    return spares;
+}
+
 // `rawPath` made absolute, with every symbolic link followed except, when
 // `followLastLink` is clear, one in the last component. The last component
 // need not exist then. false with errno set when a folder on the way is
@@ -843,14 +907,33 @@ OSErr FSOpenIterator(const FSRef* container, FSIteratorFlags flags, FSIterator* 
     *iterator = nullptr;
     if (flags != kFSIterateFlat) return errFSBadIteratorFlags;
     Resolved r;
-    if (OSErr err = Resolve(container, r); err != noErr) return err;
-    const int fd = OpenFolder(r);
+    int fd = -1;
+    FolderInOpenParent inParent;
+    if (FindFolderInOpenParent(container, inParent)) {
+        // What Resolve would give, but the folder's path, which is not needed.
+        r.vRefNum = inParent.vRefNum;
+        r.isDirectory = true;
+        r.dirID = inParent.dirID;
+        r.parentID = inParent.node->parent;
+        r.ino = inParent.node->ino;
+        fd = ::openat(inParent.parentFd, inParent.node->name.c_str(),
+                      O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    } else {
+        if (OSErr err = Resolve(container, r); err != noErr) return err;
+        fd = OpenFolder(r);
+    }
     if (fd < 0) {
         // O_NOFOLLOW on a symbolic link: a link is a file, never a folder.
         if (errno == ELOOP || errno == ENOTDIR) return errFSNotAFolder;
         return OSErrFromErrno(errno);
     }
     auto it = std::make_unique<OpaqueFSIterator>();
+    if (!Spares().empty()) {
+        it->names.swap(Spares().back().names);
+        it->entries.swap(Spares().back().entries);
+        it->batch.swap(Spares().back().batch);
+        Spares().pop_back();
+    }
     it->fd = fd;
     it->vRefNum = r.vRefNum;
     it->dirID = r.isDirectory ? r.dirID : 0;
@@ -861,18 +944,17 @@ OSErr FSOpenIterator(const FSRef* container, FSIteratorFlags flags, FSIterator* 
     // Another volume mounted here: listed by its parent, but never descended.
     bool foreign = false;
     if (!r.isVolumeRoot) {
-        struct stat st {};
         std::optional<Volume> v = FindVolume(r.vRefNum);
         if (!v) {
             ::close(fd);
             return nsvErr;
         }
-        if (::fstat(fd, &st) == 0) {
+        FolderIdentity id;
+        if (IdentifyFolder(fd, v->mountId != 0, id)) {
             // The mount id tells mounts apart even on one device; st_dev is the
             // fallback on kernels without it.
-            const std::uint64_t mnt = v->mountId != 0 ? MountIdOf(fd) : 0;
-            foreign = IsVolumeRootOtherThan(st.st_dev, st.st_ino, r.vRefNum) ||
-                      (mnt != 0 ? mnt != v->mountId : st.st_dev != v->dev);
+            foreign = IsVolumeRootOtherThan(id.dev, id.ino, r.vRefNum) ||
+                      (id.mountId != 0 ? id.mountId != v->mountId : id.dev != v->dev);
         }
     }
     if (!foreign) {
@@ -903,6 +985,16 @@ OSErr FSCloseIterator(FSIterator iterator) {
     live.erase(pos);
     ReleaseLazy(iterator->lazy);
     if (iterator->fd >= 0) ::close(iterator->fd);
+    // Huge listings give their memory back; ordinary ones keep it for reuse.
+    constexpr std::size_t kKeepBytes = 1 << 20;
+    if (Spares().size() < 8 && iterator->names.capacity() <= kKeepBytes &&
+        iterator->entries.capacity() * sizeof(RawEntry) <= kKeepBytes) {
+        iterator->names.clear();
+        iterator->entries.clear();
+        iterator->batch.clear();
+        Spares().push_back(
+            {std::move(iterator->names), std::move(iterator->entries), std::move(iterator->batch)});
+    }
     delete iterator;
     return noErr;
 }
@@ -925,6 +1017,7 @@ OSErr FSGetCatalogInfoBulk(FSIterator iterator, UInt32 maximumObjects, UInt32* a
     it.batch.clear();
     // lazyIndex keeps 16 bits for the index: larger requests get fewer entries.
     const UInt32 limit = std::min<UInt32>(maximumObjects, 0xFFFF);
+    it.batch.reserve(std::min<std::size_t>(limit, it.entries.size() - it.next));
     const bool wantType = (whichInfo & (kFSCatInfoNodeFlags | kFSCatInfoFinderInfo |
                                         kFSCatInfoRsrcSizes | kFSCatInfoDataSizes)) ||
                           refs || specs;
@@ -955,7 +1048,10 @@ OSErr FSGetCatalogInfoBulk(FSIterator iterator, UInt32 maximumObjects, UInt32* a
         }
         if (isDirectory && name == ".AppleDouble") continue;
 
-        EntryLocation at = LocationOf(it, e, isDirectory);
+        // The sidecar hints matter only to the readers FillFields may call.
+        const EntryLocation at = whichInfo & (kFSCatInfoCreateDate | kFSCatInfoRsrcSizes)
+                                     ? LocationOf(it, e, isDirectory)
+                                     : EntryLocation{it.fd, name, isDirectory, false, false};
         if (catalogInfos) {
             FSCatalogInfo& info = catalogInfos[count];
             std::memset(&info, 0, sizeof info);
