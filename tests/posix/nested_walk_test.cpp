@@ -1,0 +1,157 @@
+// Folders opened while their parent's iterator is still open, as the search
+// engine descends: the folder is opened relative to the parent, and what it
+// lists, what a mount point lists and what a vanished folder gives must be the
+// same as when it is opened on its own.
+#include <gtest/gtest.h>
+#include <stdio.h>
+
+#include <algorithm>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "platform/Files.h"
+#include "platform/posix/CatalogInternal.h"
+#include "support/Fixtures.h"
+
+using namespace sw::posix;
+using sw::test::MakeDir;
+using sw::test::TempDir;
+using sw::test::WriteFile;
+
+namespace {
+
+FSRef RefOf(const std::string& path) {
+    FSRef ref{};
+    EXPECT_EQ(FSPathMakeRef(reinterpret_cast<const UInt8*>(path.c_str()), &ref, nullptr), noErr)
+        << path;
+    return ref;
+}
+
+std::string NameOf(const HFSUniStr255& name) {
+    return UnicodeToPosixName(name.unicode, name.length);
+}
+
+// Walks `folder` depth first with every ancestor's iterator open, and records
+// each folder's entries by path relative to the start, and each open result.
+void Walk(const FSRef& folder, const std::string& path, std::map<std::string, std::string>& seen,
+          std::map<std::string, OSErr>& opened, int depth = 0) {
+    FSIterator it = nullptr;
+    const OSErr openErr = FSOpenIterator(&folder, kFSIterateFlat, &it);
+    opened[path] = openErr;
+    if (openErr != noErr) return;
+    FSCatalogInfo infos[3];
+    FSRef refs[3];
+    HFSUniStr255 names[3];
+    OSErr err = noErr;
+    std::string listing;
+    // Small batches, so that descending happens between bulk calls.
+    while (err == noErr) {
+        UInt32 n = 0;
+        err = FSGetCatalogInfoBulk(it, 3, &n, nullptr, kFSCatInfoNodeFlags, infos, refs, nullptr,
+                                   names);
+        for (UInt32 i = 0; i < n; ++i) {
+            const std::string name = NameOf(names[i]);
+            listing += name + ";";
+            if ((infos[i].nodeFlags & kFSNodeIsDirectoryMask) && depth < 8)
+                Walk(refs[i], path + "/" + name, seen, opened, depth + 1);
+        }
+    }
+    EXPECT_EQ(err, errFSNoMoreItems) << path;
+    seen[path] = listing;
+    EXPECT_EQ(FSCloseIterator(it), noErr);
+}
+
+std::string Sorted(const std::string& listing) {
+    std::vector<std::string> parts;
+    std::size_t start = 0;
+    for (std::size_t semi; (semi = listing.find(';', start)) != std::string::npos; start = semi + 1)
+        parts.push_back(listing.substr(start, semi - start));
+    std::sort(parts.begin(), parts.end());
+    std::string out;
+    for (const auto& p : parts) out += p + ";";
+    return out;
+}
+
+TEST(NestedWalk, EveryFolderListsTheSameWithItsParentOpen) {
+    TempDir dir;
+    for (const char* d : {"a", "a/b", "a/b/c", "a/e", "f", "f/g"}) MakeDir(dir / d);
+    for (const char* f : {"a/1", "a/b/2", "a/b/c/3", "a/b/c/4", "a/e/5", "f/g/6", "top"})
+        WriteFile(dir / f);
+    std::map<std::string, std::string> seen;
+    std::map<std::string, OSErr> opened;
+    Walk(RefOf(dir.path()), "", seen, opened);
+    const std::map<std::string, std::string> expected = {
+        {"", "a;f;top;"}, {"/a", "1;b;e;"}, {"/a/b", "2;c;"}, {"/a/b/c", "3;4;"},
+        {"/a/e", "5;"},   {"/f", "g;"},     {"/f/g", "6;"},
+    };
+    ASSERT_EQ(seen.size(), expected.size());
+    for (const auto& [path, listing] : expected) {
+        EXPECT_EQ(Sorted(seen[path]), listing) << path;
+        EXPECT_EQ(opened[path], noErr) << path;
+        // Opened on its own (no parent iterator open), the folder lists the same.
+        FSIterator it = nullptr;
+        const FSRef ref = RefOf(dir.path() + path);
+        ASSERT_EQ(FSOpenIterator(&ref, kFSIterateFlat, &it), noErr) << path;
+        std::string listingAlone;
+        FSCatalogInfo info[8];
+        HFSUniStr255 names[8];
+        UInt32 n = 0;
+        FSGetCatalogInfoBulk(it, 8, &n, nullptr, kFSCatInfoNodeFlags, info, nullptr, nullptr,
+                             names);
+        for (UInt32 i = 0; i < n; ++i) listingAlone += NameOf(names[i]) + ";";
+        EXPECT_EQ(FSCloseIterator(it), noErr);
+        EXPECT_EQ(Sorted(listingAlone), listing) << path << " opened on its own";
+    }
+}
+
+TEST(NestedWalk, AFolderGoneSinceTheListingIsNotFound) {
+    TempDir dir;
+    MakeDir(dir / "gone");
+    MakeDir(dir / "stays");
+    WriteFile(dir / "stays/x");
+    FSIterator parent = nullptr;
+    const FSRef root = RefOf(dir.path());
+    ASSERT_EQ(FSOpenIterator(&root, kFSIterateFlat, &parent), noErr);
+    FSCatalogInfo infos[4];
+    FSRef refs[4];
+    HFSUniStr255 names[4];
+    UInt32 n = 0;
+    ASSERT_EQ(FSGetCatalogInfoBulk(parent, 4, &n, nullptr, kFSCatInfoNodeFlags, infos, refs,
+                                   nullptr, names),
+              errFSNoMoreItems);
+    ASSERT_EQ(n, 2u);
+    ASSERT_EQ(::rename((dir / "gone").c_str(), (dir / "moved").c_str()), 0);
+    for (UInt32 i = 0; i < n; ++i) {
+        FSIterator child = nullptr;
+        const OSErr err = FSOpenIterator(&refs[i], kFSIterateFlat, &child);
+        if (NameOf(names[i]) == "gone") {
+            EXPECT_EQ(err, fnfErr);
+            EXPECT_EQ(child, nullptr);
+        } else {
+            ASSERT_EQ(err, noErr);
+            EXPECT_EQ(FSCloseIterator(child), noErr);
+        }
+    }
+    EXPECT_EQ(FSCloseIterator(parent), noErr);
+}
+
+// A folder that is the root of another volume lists nothing when reached
+// through its parent, also while the parent's iterator is open.
+TEST(NestedWalk, AnotherVolumeIsNotEnteredWithItsParentOpen) {
+    TempDir dir;
+    MakeDir(dir / "inner");
+    WriteFile(dir / "inner/deep");
+    SetVolumeTableForTesting({{"Outer", dir.path()}, {"Inner", dir / "inner"}});
+    FSRef outerRoot{};
+    ASSERT_EQ(FSGetVolumeInfo(0, 1, nullptr, 0, nullptr, nullptr, &outerRoot), noErr);
+    std::map<std::string, std::string> seen;
+    std::map<std::string, OSErr> opened;
+    Walk(outerRoot, "", seen, opened);
+    SetVolumeTableForTesting({});
+    EXPECT_EQ(seen[""], "inner;");
+    EXPECT_EQ(opened["/inner"], noErr);
+    EXPECT_EQ(seen["/inner"], "") << "the mount point is listed, never entered";
+}
+
+}  // namespace
