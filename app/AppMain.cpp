@@ -36,6 +36,11 @@ int SeekwrightAppMain(int argc, char** argv) {
     }
 
     InitDisplay(&argc, argv, wantHeadless);
+    // Control-C or a termination request: stop a running search, then quit
+    // as the quit event does. Installed before the name is taken, so that a
+    // client that sees the name and asks the application to end at once is
+    // never met by the default action (death without giving the name back).
+    InstallQuitSignals([] { keepRunning = false; });
 
     // The name first: a second instance must end before it shows anything.
     const BusServiceStatus bus = StartBusService();
@@ -67,9 +72,6 @@ int SeekwrightAppMain(int argc, char** argv) {
     // With windows, a find that asks for display shows dialog 129.
     static ProgressDialogDisplay progressWindow;
     if (CurrentDisplay() == kDisplayWindow) SetProgressDisplay(&progressWindow);
-    // Control-C or a termination request: stop a running search, then quit
-    // as the quit event does.
-    InstallQuitSignals([] { keepRunning = false; });
     const bool started = InitApplication();
     if (started) RunApplicationEventLoop();
     StopBusService();
