@@ -93,12 +93,21 @@ class Sidecar {
         struct stat st;
         if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
         s.size_ = static_cast<std::uint64_t>(st.st_size);
-        std::uint8_t prefix[kAppleDoubleHeaderSize];
-        if (!s.ReadAt(0, prefix, sizeof prefix)) return std::nullopt;
-        auto tableSize = AppleDoubleTableSize(prefix, false);
+        if (s.size_ < kAppleDoubleHeaderSize) return std::nullopt;
+        // One read takes the header and, in every sidecar seen, the whole
+        // entry table (macOS writes 2 entries, Netatalk up to 15).
+        std::uint8_t first[512];
+        const std::size_t firstSize =
+            static_cast<std::size_t>(std::min<std::uint64_t>(s.size_, sizeof first));
+        if (!s.ReadAt(0, first, firstSize)) return std::nullopt;
+        auto tableSize = AppleDoubleTableSize(std::span(first, kAppleDoubleHeaderSize), false);
         if (!tableSize || *tableSize > s.size_) return std::nullopt;
-        std::vector<std::uint8_t> head(*tableSize);
-        if (!s.ReadAt(0, head.data(), head.size())) return std::nullopt;
+        std::vector<std::uint8_t> head(first, first + std::min(*tableSize, firstSize));
+        if (*tableSize > firstSize) {
+            head.resize(*tableSize);
+            if (!s.ReadAt(firstSize, head.data() + firstSize, *tableSize - firstSize))
+                return std::nullopt;
+        }
         auto header = ParseAppleDouble(head, s.size_, false);
         if (!header) return std::nullopt;
         s.header_ = std::move(*header);
