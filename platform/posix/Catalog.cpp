@@ -1202,7 +1202,7 @@ OSErr FSMakeFSSpec(SInt16 vRefNum, SInt32 dirID, ConstStr255Param fileName, FSSp
     const OSErr err = PosixPathToFSRef(path, ref, nullptr);
     if (err == noErr) return FSRefToFSSpec(ref, *spec);
     if (err != fnfErr) return err;
-    // The item is missing but its folder exists: the spec names it anyway.
+    // The item is missing but its folder exists: the FSSpec names it anyway.
     const std::size_t slash = path.rfind('/');
     const std::string parentPath = slash == 0 ? "/" : path.substr(0, slash);
     FSRef parent;
