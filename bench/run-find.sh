@@ -14,7 +14,7 @@ sw="$build/cli/seekwright"
 base=${BASELINE:-}
 cmake --build "$build" --target seekwright >/dev/null
 
-median() { sort -n | awk '{a[NR]=$1} END {print (NR%2 ? a[(NR+1)/2] : (a[NR/2]+a[NR/2+1])/2)}'; }
+. "$(dirname "$0")/rounds.sh"
 command_of() {
     case $1 in
     find) echo "find $tree ! -type d" ;;
@@ -33,25 +33,6 @@ names="find sw-posix sw-hfs sw-name"
 for n in $names; do
     printf '%-10s %s lines\n' "$n" "$(sh -c "$(command_of "$n")" | wc -l)"
 done
-i=0
-while [ "$i" -lt "$rounds" ]; do
-    for n in $names; do
-        t0=$(date +%s%N)
-        /usr/bin/time -f "%U %S" -o "$tmp/cpu" sh -c "exec $(command_of "$n") >/dev/null"
-        t1=$(date +%s%N)
-        echo $(((t1 - t0) / 1000000)) >>"$tmp/$n.wall"
-        awk '{printf "%d\n", ($1 + $2) * 1000}' "$tmp/cpu" >>"$tmp/$n.cpu"
-    done
-    i=$((i + 1))
-done
-findWall=$(median <"$tmp/find.wall")
-findCpu=$(median <"$tmp/find.cpu")
+run_rounds
 echo "tree: $tree  rounds: $rounds"
-for n in $names; do
-    wall=$(median <"$tmp/$n.wall")
-    cpu=$(median <"$tmp/$n.cpu")
-    printf '%-10s wall %6s ms (x%s)  cpu %6s ms (x%s)  walls: %s\n' "$n" "$wall" \
-        "$(awk -v a="$wall" -v b="$findWall" 'BEGIN {printf "%.2f", a / b}')" "$cpu" \
-        "$(awk -v a="$cpu" -v b="$findCpu" 'BEGIN {printf "%.2f", a / b}')" \
-        "$(tr '\n' ' ' <"$tmp/$n.wall")"
-done
+report

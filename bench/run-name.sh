@@ -20,7 +20,7 @@ sw="$build/cli/seekwright"
 cmake --build "$build" --target seekwright >/dev/null
 command -v bfs >/dev/null || { echo "bfs is not installed" >&2; exit 1; }
 
-median() { sort -n | awk '{a[NR]=$1} END {print (NR%2 ? a[(NR+1)/2] : (a[NR/2]+a[NR/2+1])/2)}'; }
+. "$(dirname "$0")/rounds.sh"
 command_of() {
     case $1 in
     find) echo "find $tree ! -type d -iname '*$pattern*'" ;;
@@ -41,25 +41,6 @@ for n in $names; do
 done
 cmp -s "$tmp/find.list" "$tmp/bfs.list" || echo "warning: find and bfs differ" >&2
 cmp -s "$tmp/find.list" "$tmp/sw-name.list" || echo "warning: find and seekwright differ" >&2
-i=0
-while [ "$i" -lt "$rounds" ]; do
-    for n in $names; do
-        t0=$(date +%s%N)
-        /usr/bin/time -f "%U %S" -o "$tmp/cpu" sh -c "exec $(command_of "$n") >/dev/null"
-        t1=$(date +%s%N)
-        echo $(((t1 - t0) / 1000000)) >>"$tmp/$n.wall"
-        awk '{printf "%d\n", ($1 + $2) * 1000}' "$tmp/cpu" >>"$tmp/$n.cpu"
-    done
-    i=$((i + 1))
-done
-findWall=$(median <"$tmp/find.wall")
-findCpu=$(median <"$tmp/find.cpu")
+run_rounds
 echo "tree: $tree  rounds: $rounds  pattern: $pattern  load: $(cut -d' ' -f1-3 /proc/loadavg)"
-for n in $names; do
-    wall=$(median <"$tmp/$n.wall")
-    cpu=$(median <"$tmp/$n.cpu")
-    printf '%-8s wall %6s ms (x%s)  cpu %6s ms (x%s)  walls: %s\n' "$n" "$wall" \
-        "$(awk -v a="$wall" -v b="$findWall" 'BEGIN {printf "%.2f", a / b}')" "$cpu" \
-        "$(awk -v a="$cpu" -v b="$findCpu" 'BEGIN {printf "%.2f", a / b}')" \
-        "$(tr '\n' ' ' <"$tmp/$n.wall")"
-done
+report
