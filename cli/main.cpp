@@ -124,6 +124,12 @@ bool TakeAppFlag(std::span<const char* const> args, std::vector<const char*>* re
     return found;
 }
 
+// "WHAT (error CODE)", and the bus's own words when it gave any.
+std::string ErrorText(const char* what, long code, const std::string& busError = {}) {
+    return std::string(what) + " (error " + std::to_string(code) + ")" +
+           (busError.empty() ? "" : ": " + busError);
+}
+
 int Fail(const std::string& message) {
     std::fprintf(stderr, "seekwright: %s\n", message.c_str());
     return kExitUsage;
@@ -169,12 +175,11 @@ int RunFind(std::span<const char* const> allArgs) {
     const OSErr err = Dispatch(&event, &reply, viaApp, true, &busError);
     AEDisposeDesc(&event);
     if (err != noErr && viaApp)
-        return Fail("could not reach the application (error " + std::to_string(err) + ")" +
-                    (busError.empty() ? "" : ": " + busError));
+        return Fail(ErrorText("could not reach the application", err, busError));
     const SInt32 replyErr = err == noErr ? ReplyError(reply) : err;
     if (replyErr != 0) {
         AEDisposeDesc(&reply);
-        return Fail("the find command failed (error " + std::to_string(replyErr) + ")");
+        return Fail(ErrorText("the find command failed", replyErr));
     }
     AEDescList results;
     AEInitializeDesc(&results);
@@ -228,15 +233,13 @@ int RunSend(std::span<const char* const> args) {
     OSErr err =
         AEBuildAppleEvent(eventClass, eventID, typeApplSignature, &signature, sizeof signature,
                           kAutoGenerateReturnID, kAnyTransactionID, &event, build.c_str());
-    if (err != noErr)
-        return Fail("the build string is malformed (error " + std::to_string(err) + ")");
+    if (err != noErr) return Fail(ErrorText("the build string is malformed", err));
     std::string busError;
     err = Dispatch(&event, &reply, viaApp, waitReply, &busError);
     AEDisposeDesc(&event);
     if (err != noErr) {
         AEDisposeDesc(&reply);
-        return Fail("the event was not handled (error " + std::to_string(err) + ")" +
-                    (busError.empty() ? "" : ": " + busError));
+        return Fail(ErrorText("the event was not handled", err, busError));
     }
     if (!waitReply) return kExitOK;
     char* text = nullptr;
@@ -261,19 +264,15 @@ int RunQuit(std::span<const char* const> args) {
     AEInitializeDesc(&event);
     AEInitializeDesc(&reply);
     const OSType signature = kSeekwrightEventClass;
-    AEAddressDesc target;
-    AECreateDesc(typeApplSignature, &signature, sizeof signature, &target);
-    OSErr err = AECreateAppleEvent(kCoreEventClass, kAEQuitApplication, &target,
-                                   kAutoGenerateReturnID, kAnyTransactionID, &event);
-    AEDisposeDesc(&target);
+    OSErr err =
+        AEBuildAppleEvent(kCoreEventClass, kAEQuitApplication, typeApplSignature, &signature,
+                          sizeof signature, kAutoGenerateReturnID, kAnyTransactionID, &event, "");
     std::string busError;
     if (err == noErr) err = Dispatch(&event, &reply, true, true, &busError);
     AEDisposeDesc(&event);
     const SInt32 replyErr = err == noErr ? ReplyError(reply) : err;
     AEDisposeDesc(&reply);
-    if (replyErr != 0)
-        return Fail("the application did not quit (error " + std::to_string(replyErr) + ")" +
-                    (busError.empty() ? "" : ": " + busError));
+    if (replyErr != 0) return Fail(ErrorText("the application did not quit", replyErr, busError));
     return kExitOK;
 }
 

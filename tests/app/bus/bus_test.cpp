@@ -173,6 +173,16 @@ std::string RunTool(const QString& program, const QStringList& args, int* status
     return (process.readAllStandardOutput() + process.readAllStandardError()).toStdString();
 }
 
+// An event of class 'aevt' addressed to the application by its signature.
+void MakeAppEvent(AEEventID id, AppleEvent* out) {
+    const OSType signature = kSeekwrightEventClass;
+    Desc target;
+    ASSERT_EQ(AECreateDesc(typeApplSignature, &signature, sizeof signature, &target.d), noErr);
+    ASSERT_EQ(AECreateAppleEvent(kCoreEventClass, id, &target.d, kAutoGenerateReturnID,
+                                 kAnyTransactionID, out),
+              noErr);
+}
+
 TEST(AppBus, NothingRunningGivesProcNotFound) {
     ASSERT_FALSE(NameOwned());
     Desc event, reply;
@@ -296,12 +306,8 @@ TEST(AppBus, PythonExampleFindsTheSameMatches) {
 TEST(AppBus, QuitIsAnsweredWithNoErrAndTheApplicationEnds) {
     AppProcess app;
     ASSERT_TRUE(app.WaitUntilReady()) << app.Errors();
-    const OSType signature = kSeekwrightEventClass;
-    Desc target, quit, reply;
-    ASSERT_EQ(AECreateDesc(typeApplSignature, &signature, sizeof signature, &target.d), noErr);
-    ASSERT_EQ(AECreateAppleEvent(kCoreEventClass, kAEQuitApplication, &target.d,
-                                 kAutoGenerateReturnID, kAnyTransactionID, &quit.d),
-              noErr);
+    Desc quit, reply;
+    ASSERT_NO_FATAL_FAILURE(MakeAppEvent(kAEQuitApplication, &quit.d));
     QElapsedTimer clock;
     clock.start();
     ASSERT_EQ(SendAppleEventToApp(&quit.d, &reply.d, true), noErr) << BusClientLastError();
@@ -330,12 +336,8 @@ TEST(AppBus, TerminationSignalQuitsAndGivesTheNameBack) {
 TEST(AppBus, OpenApplicationChangesNothing) {
     AppProcess app;
     ASSERT_TRUE(app.WaitUntilReady()) << app.Errors();
-    const OSType signature = kSeekwrightEventClass;
-    Desc target, open, reply;
-    ASSERT_EQ(AECreateDesc(typeApplSignature, &signature, sizeof signature, &target.d), noErr);
-    ASSERT_EQ(AECreateAppleEvent(kCoreEventClass, kAEOpenApplication, &target.d,
-                                 kAutoGenerateReturnID, kAnyTransactionID, &open.d),
-              noErr);
+    Desc open, reply;
+    ASSERT_NO_FATAL_FAILURE(MakeAppEvent(kAEOpenApplication, &open.d));
     ASSERT_EQ(SendAppleEventToApp(&open.d, &reply.d, true), noErr) << BusClientLastError();
     SInt32 number = 0;
     EXPECT_NE(AEGetParamPtr(&reply.d, keyErrorNumber, typeSInt32, nullptr, &number, sizeof number,
@@ -351,12 +353,8 @@ TEST(AppBus, OpenApplicationChangesNothing) {
 TEST(AppBus, UnknownEventGetsEventNotHandled) {
     AppProcess app;
     ASSERT_TRUE(app.WaitUntilReady()) << app.Errors();
-    const OSType signature = kSeekwrightEventClass;
-    Desc target, event, reply;
-    ASSERT_EQ(AECreateDesc(typeApplSignature, &signature, sizeof signature, &target.d), noErr);
-    ASSERT_EQ(AECreateAppleEvent(kCoreEventClass, FourCC("odoc"), &target.d, kAutoGenerateReturnID,
-                                 kAnyTransactionID, &event.d),
-              noErr);
+    Desc event, reply;
+    ASSERT_NO_FATAL_FAILURE(MakeAppEvent(FourCC("odoc"), &event.d));
     ASSERT_EQ(SendAppleEventToApp(&event.d, &reply.d, true), noErr) << BusClientLastError();
     SInt32 number = 0;
     ASSERT_EQ(AEGetParamPtr(&reply.d, keyErrorNumber, typeSInt32, nullptr, &number, sizeof number,
@@ -393,12 +391,8 @@ TEST(AppBus, CallsWaitWhileAHandlerShowsAModalAlert) {
     // Without a reply: the handler's stop alert stays up, nobody clicks it.
     ASSERT_EQ(SendAppleEventToApp(&event.d, nullptr, false), noErr) << BusClientLastError();
 
-    const OSType signature = kSeekwrightEventClass;
-    Desc target, open;
-    ASSERT_EQ(AECreateDesc(typeApplSignature, &signature, sizeof signature, &target.d), noErr);
-    ASSERT_EQ(AECreateAppleEvent(kCoreEventClass, kAEOpenApplication, &target.d,
-                                 kAutoGenerateReturnID, kAnyTransactionID, &open.d),
-              noErr);
+    Desc open;
+    ASSERT_NO_FATAL_FAILURE(MakeAppEvent(kAEOpenApplication, &open.d));
     QByteArray flat(static_cast<qsizetype>(AESizeOfFlattenedDesc(&open.d)), '\0');
     Size written = 0;
     ASSERT_EQ(AEFlattenDesc(&open.d, flat.data(), flat.size(), &written), noErr);
@@ -565,12 +559,8 @@ class AppBusActivation : public ::testing::Test {
         ASSERT_FALSE(NameOwned());
     }
     static void SendQuit() {
-        const OSType signature = kSeekwrightEventClass;
-        Desc target, quit, reply;
-        ASSERT_EQ(AECreateDesc(typeApplSignature, &signature, sizeof signature, &target.d), noErr);
-        ASSERT_EQ(AECreateAppleEvent(kCoreEventClass, kAEQuitApplication, &target.d,
-                                     kAutoGenerateReturnID, kAnyTransactionID, &quit.d),
-                  noErr);
+        Desc quit, reply;
+        ASSERT_NO_FATAL_FAILURE(MakeAppEvent(kAEQuitApplication, &quit.d));
         ASSERT_EQ(SendAppleEventToApp(&quit.d, &reply.d, true), noErr) << BusClientLastError();
         QDeadlineTimer deadline(10000);
         while (NameOwned() && !deadline.hasExpired()) QThread::msleep(20);
@@ -595,12 +585,8 @@ TEST_F(AppBusActivation, FirstCallStartsTheApplication) {
 }
 
 TEST_F(AppBusActivation, EventWithoutReplyStartsTheApplicationToo) {
-    const OSType signature = kSeekwrightEventClass;
-    Desc target, open;
-    ASSERT_EQ(AECreateDesc(typeApplSignature, &signature, sizeof signature, &target.d), noErr);
-    ASSERT_EQ(AECreateAppleEvent(kCoreEventClass, kAEOpenApplication, &target.d,
-                                 kAutoGenerateReturnID, kAnyTransactionID, &open.d),
-              noErr);
+    Desc open;
+    ASSERT_NO_FATAL_FAILURE(MakeAppEvent(kAEOpenApplication, &open.d));
     ASSERT_EQ(SendAppleEventToApp(&open.d, nullptr, false), noErr) << BusClientLastError();
     EXPECT_TRUE(NameOwned());
     SendQuit();
