@@ -6,12 +6,14 @@
 // folders visited, not with the files. See docs/file-system.md.
 #include <dirent.h>
 #include <fcntl.h>
+#include <linux/openat2.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <memory>
@@ -106,7 +108,14 @@ struct RawEntry {
     std::uint64_t ino;
 };
 
-int ReadWholeDirectory(int fd, std::string& names, std::vector<RawEntry>& entries) {
+// The largest record getdents64 writes: a 255-byte name, its terminator and
+// the fixed fields, rounded up to 8 bytes.
+constexpr std::size_t kMaxDirentRecord = (offsetof(dirent64, d_name) + 256 + 7) & ~std::size_t{7};
+
+// `shortReadIsEnd`: the file system fills every read, so a read that left room
+// for one more record was the last (saves one system call per folder).
+int ReadWholeDirectory(int fd, std::string& names, std::vector<RawEntry>& entries,
+                       bool shortReadIsEnd = false) {
     alignas(8) static thread_local char buffer[64 * 1024];
     for (;;) {
 #if SW_HAVE_GETDENTS64
@@ -129,6 +138,9 @@ int ReadWholeDirectory(int fd, std::string& names, std::vector<RawEntry>& entrie
                                static_cast<std::uint16_t>(len), d->d_type,
                                static_cast<std::uint64_t>(d->d_ino)});
             names.append(nm, len);
+        }
+        if (shortReadIsEnd && sizeof buffer - static_cast<std::size_t>(n) >= kMaxDirentRecord) {
+            return 0;
         }
     }
 }
@@ -619,6 +631,31 @@ bool FindFolderInOpenParent(const FSRef* ref, FolderInOpenParent& out) {
     return false;
 }
 
+// Opens subfolder `name` of `parentFd` for listing. Where the kernel has
+// openat2, it refuses to enter a mount point (errno EXDEV) and sets
+// `sameMountChecked`, which saves the statx a mount check needs otherwise.
+int OpenSubfolderOnSameMount(int parentFd, const char* name, bool& sameMountChecked) {
+    static std::atomic<bool> noOpenat2{false};
+    constexpr int kFlags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
+    sameMountChecked = false;
+    if (!noOpenat2.load(std::memory_order_relaxed)) {
+        struct open_how how {};
+        how.flags = kFlags;
+        how.resolve = RESOLVE_NO_XDEV | RESOLVE_NO_MAGICLINKS;
+        const long fd = ::syscall(SYS_openat2, parentFd, name, &how, sizeof how);
+        if (fd >= 0 || errno == EXDEV) {
+            sameMountChecked = true;
+            return static_cast<int>(fd);
+        }
+        if (errno == ENOSYS) {
+            noOpenat2.store(true, std::memory_order_relaxed);
+        } else if (errno != EPERM) {  // a sandbox may refuse the call itself
+            return -1;
+        }
+    }
+    return ::openat(parentFd, name, kFlags);
+}
+
 // Device, inode and mount id of an open folder, with one system call where
 // the kernel has statx.
 struct FolderIdentity {
@@ -908,6 +945,9 @@ OSErr FSOpenIterator(const FSRef* container, FSIteratorFlags flags, FSIterator* 
     if (flags != kFSIterateFlat) return errFSBadIteratorFlags;
     Resolved r;
     int fd = -1;
+    // Set when the mount check is already done: by the kernel refusing to
+    // cross a mount point, and by the folder's inode from its parent's listing.
+    std::optional<bool> knownForeign;
     FolderInOpenParent inParent;
     if (FindFolderInOpenParent(container, inParent)) {
         // What Resolve would give, but the folder's path, which is not needed.
@@ -916,13 +956,26 @@ OSErr FSOpenIterator(const FSRef* container, FSIteratorFlags flags, FSIterator* 
         r.dirID = inParent.dirID;
         r.parentID = inParent.node->parent;
         r.ino = inParent.node->ino;
-        fd = ::openat(inParent.parentFd, inParent.node->name.c_str(),
-                      O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        bool sameMountChecked = false;
+        fd = OpenSubfolderOnSameMount(inParent.parentFd, inParent.node->name.c_str(),
+                                      sameMountChecked);
+        if (fd < 0 && errno == EXDEV) {
+            knownForeign = true;
+        } else if (fd >= 0 && sameMountChecked) {
+            // Same mount, so the volume's device: only a stand-in volume root
+            // (a folder given as a volume) is left to rule out.
+            std::optional<Volume> v = FindVolume(r.vRefNum);
+            if (!v) {
+                ::close(fd);
+                return nsvErr;
+            }
+            knownForeign = IsVolumeRootOtherThan(v->dev, r.ino, r.vRefNum);
+        }
     } else {
         if (OSErr err = Resolve(container, r); err != noErr) return err;
         fd = OpenFolder(r);
     }
-    if (fd < 0) {
+    if (fd < 0 && !knownForeign) {
         // O_NOFOLLOW on a symbolic link: a link is a file, never a folder.
         if (errno == ELOOP || errno == ENOTDIR) return errFSNotAFolder;
         return OSErrFromErrno(errno);
@@ -942,13 +995,13 @@ OSErr FSOpenIterator(const FSRef* container, FSIteratorFlags flags, FSIterator* 
         it->dirID = Dirs().Intern(r.vRefNum, r.parentID, r.name, r.ino);
     }
     // Another volume mounted here: listed by its parent, but never descended.
-    bool foreign = false;
-    if (!r.isVolumeRoot) {
-        std::optional<Volume> v = FindVolume(r.vRefNum);
-        if (!v) {
-            ::close(fd);
-            return nsvErr;
-        }
+    bool foreign = knownForeign.value_or(false);
+    std::optional<Volume> v = FindVolume(r.vRefNum);
+    if (!v) {
+        if (fd >= 0) ::close(fd);
+        return nsvErr;
+    }
+    if (!r.isVolumeRoot && !knownForeign) {
         FolderIdentity id;
         if (IdentifyFolder(fd, v->mountId != 0, id)) {
             // The mount id tells mounts apart even on one device; st_dev is the
@@ -958,7 +1011,7 @@ OSErr FSOpenIterator(const FSRef* container, FSIteratorFlags flags, FSIterator* 
         }
     }
     if (!foreign) {
-        if (int err = ReadWholeDirectory(fd, it->names, it->entries); err != 0) {
+        if (int err = ReadWholeDirectory(fd, it->names, it->entries, v->shortReadIsEnd); err != 0) {
             ::close(fd);
             return OSErrFromErrno(err);
         }

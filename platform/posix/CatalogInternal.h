@@ -36,6 +36,9 @@ struct Volume {
     std::uint64_t dev = 0;       // st_dev of the root directory
     std::uint64_t rootIno = 0;   // st_ino of the root directory
     std::uint64_t mountId = 0;   // the kernel's mount id of the root; 0 when unknown
+    // A directory read that leaves room for another entry has reached the end
+    // (true of the local file systems whose readdir fills the buffer).
+    bool shortReadIsEnd = false;
 };
 
 // Replaces the mount table with (name, absolute directory path) pairs, in this

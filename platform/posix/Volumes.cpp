@@ -5,6 +5,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/statfs.h>
 #include <sys/sysmacros.h>
 #include <unistd.h>
 
@@ -122,6 +123,22 @@ bool SameNameIgnoringCase(std::string_view a, std::string_view b) {
            });
 }
 
+// File systems whose getdents64 fills the buffer until the folder ends (ext2/3/4,
+// tmpfs, XFS, Btrfs read on to the end of the folder unless the next entry does
+// not fit), so a short read needs no second call to confirm the end. Network
+// and FUSE file systems may return less and are not listed.
+bool FillsDirectoryReads(decltype(statfs::f_type) type) {
+    switch (static_cast<unsigned long>(type)) {
+        case 0xEF53UL:      // ext2, ext3, ext4
+        case 0x01021994UL:  // tmpfs
+        case 0x58465342UL:  // XFS
+        case 0x9123683EUL:  // Btrfs
+            return true;
+        default:
+            return false;
+    }
+}
+
 struct Candidate {
     std::string name;
     std::string mountPoint;
@@ -144,6 +161,8 @@ class VolumeTable {
             if (fd < 0) continue;
             const bool ok = ::fstat(fd, &st) == 0;
             const std::uint64_t mountId = MountIdOf(fd);
+            struct statfs fs {};
+            const bool fullReads = ::fstatfs(fd, &fs) == 0 && FillsDirectoryReads(fs.f_type);
             ::close(fd);
             if (!ok) continue;
             Volume v;
@@ -151,6 +170,7 @@ class VolumeTable {
             v.dev = st.st_dev;
             v.rootIno = st.st_ino;
             v.mountId = mountId;
+            v.shortReadIsEnd = fullReads;
             std::string base = SanitizeName(c.name);
             v.name = base;
             for (int n = 2; NameTaken(v.name); ++n) {

@@ -178,6 +178,24 @@ TEST(CatalogBulk, EveryEntryExactlyOnceAtBatchBoundaries) {
     }
 }
 
+// Listings that take several directory reads, with counts around the point
+// where the first read is full: a read that ends early must never be taken
+// for the end too soon.
+TEST(CatalogBulk, FoldersOfSeveralDirectoryReadsAreListedWhole) {
+    const std::string stem(240, 'n');  // 64 KB holds about 240 records of such names
+    for (int count : {236, 239, 240, 241, 244, 1000}) {
+        TempDir dir;
+        for (int i = 0; i < count; ++i) WriteFile(dir / (stem + std::to_string(10000 + i)));
+        const Listing l = List(RefOf(dir.path()));
+        ASSERT_EQ(l.openErr, noErr) << count;
+        EXPECT_EQ(l.lastErr, errFSNoMoreItems);
+        std::set<std::string> seen;
+        for (const Item& it : l.items) seen.insert(it.name);
+        EXPECT_EQ(l.items.size(), static_cast<std::size_t>(count)) << count;
+        EXPECT_EQ(seen.size(), static_cast<std::size_t>(count)) << count;
+    }
+}
+
 TEST(CatalogBulk, SmallBatchesDeliverEverythingOnce) {
     TempDir dir;
     for (int i = 0; i < 10; ++i) WriteFile(dir / ("f" + std::to_string(i)));

@@ -3,7 +3,11 @@
 // lists, what a mount point lists and what a vanished folder gives must be the
 // same as when it is opened on its own.
 #include <gtest/gtest.h>
+#include <sched.h>
 #include <stdio.h>
+#include <sys/mount.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <map>
@@ -152,6 +156,44 @@ TEST(NestedWalk, AnotherVolumeIsNotEnteredWithItsParentOpen) {
     EXPECT_EQ(seen[""], "inner;");
     EXPECT_EQ(opened["/inner"], noErr);
     EXPECT_EQ(seen["/inner"], "") << "the mount point is listed, never entered";
+}
+
+// A real mount point met inside a walk, in a private mount namespace of a
+// child process: listed by its parent, never entered, also when the parent's
+// iterator is open (where the kernel refuses to cross the mount).
+TEST(NestedWalk, RealMountPointIsNotEntered) {
+    TempDir dir;
+    MakeDir(dir / "inner");
+    WriteFile(dir / "inner/hidden-by-mount");
+    MakeDir(dir / "plain");
+    WriteFile(dir / "plain/seen");
+    const pid_t pid = ::fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        // Root can unshare mounts alone; others need a user namespace too.
+        if (::unshare(CLONE_NEWNS) != 0 && ::unshare(CLONE_NEWUSER | CLONE_NEWNS) != 0) ::_exit(3);
+        if (::mount("none", "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0) ::_exit(3);
+        if (::mount("tmpfs", (dir / "inner").c_str(), "tmpfs", 0, "size=64k") != 0) ::_exit(3);
+        // Something on the mounted volume, so that entering it would show.
+        if (::close(::creat((dir / "inner/on-tmpfs").c_str(), 0644)) != 0) ::_exit(4);
+        ReloadVolumes();
+        std::map<std::string, std::string> seen;
+        std::map<std::string, OSErr> opened;
+        Walk(RefOf(dir.path()), "", seen, opened);
+        const bool ok = seen[""].find("inner;") != std::string::npos &&
+                        seen[""].find("plain;") != std::string::npos && opened["/inner"] == noErr &&
+                        seen["/inner"].empty() && seen["/plain"] == "seen;";
+        if (!ok) {
+            for (const auto& [path, listing] : seen)
+                std::fprintf(stderr, "'%s': %s\n", path.c_str(), listing.c_str());
+        }
+        ::_exit(ok ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    ASSERT_TRUE(WIFEXITED(status));
+    if (WEXITSTATUS(status) == 3) GTEST_SKIP() << "cannot make a private mount namespace here";
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "the mount point was entered or the walk failed";
 }
 
 }  // namespace
