@@ -9,6 +9,8 @@
 # system) in milliseconds and their ratios to find; checks first that the
 # three name searches list the same number of items.
 #   bench/run-name.sh BUILD_DIR TREE [ROUNDS] [PATTERN]
+# BASELINE=/path/to/another/seekwright adds that binary's name search to the
+# same rounds (a before/after comparison under the same load).
 # BUILD_DIR should be a Release build; TREE (a path without blanks) is made by
 # bench/make-tree.sh. PATTERN is ASCII (default: report).
 set -eu
@@ -17,6 +19,7 @@ tree=${2:?tree path}
 rounds=${3:-7}
 pattern=${4:-report}
 sw="$build/cli/seekwright"
+base=${BASELINE:-}
 cmake --build "$build" --target seekwright >/dev/null
 command -v bfs >/dev/null || { echo "bfs is not installed" >&2; exit 1; }
 
@@ -28,12 +31,14 @@ command_of() {
     sw-name) echo "$sw find -r --name-contains $pattern $tree" ;;
     sw-miss) echo "$sw find -r --name-contains qqqzzz $tree" ;;
     sw-walk) echo "$sw find -r --no-files $tree" ;;
+    base-name) echo "$base find -r --name-contains $pattern $tree" ;;
     esac
 }
 
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
 names="find bfs sw-name sw-miss sw-walk"
+[ -n "$base" ] && names="$names base-name"
 # Warm the cache and compare what the name searches find.
 for n in $names; do
     sh -c "$(command_of "$n")" | LC_ALL=C sort >"$tmp/$n.list"

@@ -7,6 +7,7 @@
 //   list      listxattrat (what the metadata reader does first)
 //   get-fi    getxattrat of user.com.apple.FinderInfo (present on a few files)
 //   list+get  listxattrat, then getxattrat when the list names Finder information
+//   size+list listxattrat asking for the size alone, the list only when not empty
 //   fstatat   newfstatat, what `find -size` pays per entry
 #include <dirent.h>
 #include <fcntl.h>
@@ -71,6 +72,10 @@ void List(int dirfd, const char* name) {
     sink += static_cast<unsigned long>(n);
 }
 
+void SizeThenList(int dirfd, const char* name) {
+    if (sw::posix::RawListXattrAt(dirfd, name, nullptr, 0) > 0) List(dirfd, name);
+}
+
 void GetFinderInfo(int dirfd, const char* name) {
     unsigned char buffer[64];
     long n = sw::posix::RawGetXattrAt(dirfd, name, kFinderInfo, buffer, sizeof buffer);
@@ -123,11 +128,12 @@ int main(int argc, char** argv) {
         }
     }
     if (entries == 0) return 1;
-    std::vector<double> list, get, listGet, stat;
+    std::vector<double> list, get, listGet, sizeList, stat;
     for (int p = 0; p < passes; ++p) {
         list.push_back(NanosPerEntry(folders, entries, List));
         get.push_back(NanosPerEntry(folders, entries, GetFinderInfo));
         listGet.push_back(NanosPerEntry(folders, entries, ListThenGet));
+        sizeList.push_back(NanosPerEntry(folders, entries, SizeThenList));
         stat.push_back(NanosPerEntry(folders, entries, Stat));
     }
     std::printf("files %ld with Finder information %ld (%.1f %%), %d passes\n", entries,
@@ -135,6 +141,7 @@ int main(int argc, char** argv) {
     std::printf("list      %7.0f ns per file\n", Median(list));
     std::printf("get-fi    %7.0f ns per file\n", Median(get));
     std::printf("list+get  %7.0f ns per file\n", Median(listGet));
+    std::printf("size+list %7.0f ns per file\n", Median(sizeList));
     std::printf("fstatat   %7.0f ns per file\n", Median(stat));
     for (const Folder& f : folders) close(f.fd);
     return sink == 0xFFFFFFFF ? 1 : 0;

@@ -46,6 +46,17 @@ void AppendExactText(CFStringRef text) {
             return;
         }
     }
+    // Most paths are ASCII: one pass over the units decides it, and narrowing
+    // them is a plain copy (both loops vectorise).
+    UniChar any = 0;
+    for (CFIndex i = 0; i < length; ++i) any |= chars[i];
+    if (any < 0x80) {
+        for (CFIndex i = 0; i < length; ++i)
+            roman[static_cast<std::size_t>(i)] = static_cast<char>(chars[i]);
+        (void)AEPutPtr(&SearchState.resultList, 0, typeChar, roman.data(),
+                       static_cast<Size>(length));
+        return;
+    }
     for (CFIndex i = 0; i < length; ++i) {
         const UniChar unit = chars[i];
         unsigned char byte = 0;

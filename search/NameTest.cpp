@@ -187,15 +187,26 @@ Boolean NameMatches(CFStringRef name, const NamePatterns& patterns, SInt16 op) {
         out = longName.data();
     }
     bool asciiName = true;
-    for (CFIndex k = 0; k < length; ++k) {
-        const UniChar u = units[k];
-        if (u < 0x80) {
-            out[k] = AsciiLower(u);
-        } else if (IsCombiningDiacritic(u)) {
-            out[k] = kMarkByte;
-        } else {
-            asciiName = false;
-            break;
+    UniChar any = 0;
+    for (CFIndex k = 0; k < length; ++k) any |= units[k];
+    if (any < 0x80) {
+        // Plain ASCII, the most common name: a loop without branches, which
+        // vectorises.
+        for (CFIndex k = 0; k < length; ++k) {
+            const UniChar u = units[k];
+            out[k] = static_cast<char>(u + (static_cast<UniChar>(u - 'A') < 26 ? 32 : 0));
+        }
+    } else {
+        for (CFIndex k = 0; k < length; ++k) {
+            const UniChar u = units[k];
+            if (u < 0x80) {
+                out[k] = AsciiLower(u);
+            } else if (IsCombiningDiacritic(u)) {
+                out[k] = kMarkByte;
+            } else {
+                asciiName = false;
+                break;
+            }
         }
     }
     const std::string_view lowered(out, asciiName ? static_cast<std::size_t>(length) : 0);

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <functional>
 #include <map>
 #include <mutex>
 #include <string>
@@ -35,10 +36,17 @@ const std::u16string& Chars(CFStringRef s) {
 }
 
 bool IsAscii(std::u16string_view text) {
-    for (char16_t u : text) {
-        if (u >= 0x80) return false;
-    }
-    return true;
+    // No early exit: the whole loop vectorises, and most texts are ASCII.
+    char16_t any = 0;
+    for (char16_t u : text) any |= u;
+    return any < 0x80;
+}
+
+// True when `part` lies inside the units of `s` (an append from itself).
+bool Overlaps(const OpaqueCFString* s, const char16_t* part) {
+    const std::less<const char16_t*> before;
+    const char16_t* begin = s->chars.data();
+    return !before(part, begin) && before(part, begin + s->chars.size());
 }
 
 bool IsHighSurrogate(char16_t u) {
@@ -313,8 +321,12 @@ const UniChar* CFStringGetCharactersPtr(CFStringRef string) {
 
 void CFStringAppend(CFMutableStringRef string, CFStringRef appended) {
     if (string == nullptr || appended == nullptr) return;
-    std::u16string copy = appended->chars;  // appending a string to itself
-    AppendBounded(string, copy);
+    if (string == appended) {
+        const std::u16string copy = appended->chars;  // growing would move the source
+        AppendBounded(string, copy);
+        return;
+    }
+    AppendBounded(string, appended->chars);
 }
 
 void CFStringAppendCString(CFMutableStringRef string, const char* cStr, CFStringEncoding encoding) {
@@ -325,8 +337,14 @@ void CFStringAppendCString(CFMutableStringRef string, const char* cStr, CFString
 
 void CFStringAppendCharacters(CFMutableStringRef string, const UniChar* chars, CFIndex numChars) {
     if (string == nullptr || chars == nullptr || numChars <= 0) return;
-    std::u16string copy(reinterpret_cast<const char16_t*>(chars), numChars);
-    AppendBounded(string, copy);
+    const std::u16string_view extra(reinterpret_cast<const char16_t*>(chars),
+                                    static_cast<std::size_t>(numChars));
+    if (Overlaps(string, extra.data())) {
+        const std::u16string copy(extra);  // growing would move the source
+        AppendBounded(string, copy);
+        return;
+    }
+    AppendBounded(string, extra);
 }
 
 void CFStringDelete(CFMutableStringRef string, CFRange range) {
@@ -362,7 +380,9 @@ void CFStringNormalize(CFMutableStringRef string, CFStringNormalizationForm form
         return;
     }
     status = U_ZERO_ERROR;
-    std::u16string out(string->chars.size() * 3 + 8, u'\0');
+    // Reused: names are normalised once per entry of a walk.
+    static thread_local std::u16string out;
+    out.resize(string->chars.size() * 3 + 8);
     int32_t n = unorm2_normalize(normalizer, src, srcLength, reinterpret_cast<UChar*>(out.data()),
                                  static_cast<int32_t>(out.size()), &status);
     if (status == U_BUFFER_OVERFLOW_ERROR) {
@@ -372,8 +392,7 @@ void CFStringNormalize(CFMutableStringRef string, CFStringNormalizationForm form
                              &status);
     }
     if (U_FAILURE(status)) return;  // left as it was rather than damaged
-    out.resize(static_cast<std::size_t>(n));
-    string->chars = std::move(out);
+    string->chars.assign(out.data(), static_cast<std::size_t>(n));
 }
 
 CFComparisonResult CFStringCompareWithOptions(CFStringRef a, CFStringRef b, CFRange rangeToCompare,

@@ -16,6 +16,8 @@
 #include <atomic>
 #include <cerrno>
 #include <cstring>
+#include <deque>
+#include <functional>
 #include <memory>
 #include <unordered_map>
 #include <unordered_set>
@@ -215,38 +217,66 @@ struct DirNode {
     std::uint64_t ino;
 };
 
+// Folders by ID (dense, from 16: a deque indexed by ID, whose elements never
+// move) and by (volume, parent, name) in an open-addressing table of IDs. A
+// walk interns every folder it lists, so this is on the hot path: no node
+// allocation per folder, and a lookup is one probe in a flat array.
 class DirectoryTable {
   public:
     SInt32 Intern(FSVolumeRefNum vRefNum, SInt32 parent, std::string_view name, std::uint64_t ino) {
-        std::string key = Key(vRefNum, parent, name);
-        auto it = byName_.find(key);
-        if (it != byName_.end()) {
-            nodes_[it->second].ino = ino;  // replaced by a new folder of the same name
-            return it->second;
+        if ((nodes_.size() + 1) * 4 > slots_.size() * 3) Grow();
+        const std::uint32_t hash = Hash(vRefNum, parent, name);
+        const std::size_t mask = slots_.size() - 1;
+        for (std::size_t i = hash & mask;; i = (i + 1) & mask) {
+            Slot& slot = slots_[i];
+            if (slot.id == 0) {
+                if (next_ == INT32_MAX) return 0;
+                const SInt32 id = next_++;
+                nodes_.push_back(DirNode{vRefNum, parent, std::string(name), ino});
+                slot = {hash, id};
+                return id;
+            }
+            if (slot.hash != hash) continue;
+            DirNode& n = nodes_[static_cast<std::size_t>(slot.id - kFirstID)];
+            if (n.vRefNum == vRefNum && n.parent == parent && n.name == name) {
+                n.ino = ino;  // replaced by a new folder of the same name
+                return slot.id;
+            }
         }
-        if (next_ == INT32_MAX) return 0;
-        const SInt32 id = next_++;
-        nodes_.emplace(id, DirNode{vRefNum, parent, std::string(name), ino});
-        byName_.emplace(std::move(key), id);
-        return id;
     }
     const DirNode* Find(FSVolumeRefNum vRefNum, SInt32 id) const {
-        auto it = nodes_.find(id);
-        if (it == nodes_.end() || it->second.vRefNum != vRefNum) return nullptr;
-        return &it->second;
+        if (id < kFirstID || id >= next_) return nullptr;
+        const DirNode& n = nodes_[static_cast<std::size_t>(id - kFirstID)];
+        return n.vRefNum == vRefNum ? &n : nullptr;
     }
 
   private:
-    static std::string Key(FSVolumeRefNum v, SInt32 parent, std::string_view name) {
-        std::string k(6 + name.size(), '\0');
-        std::memcpy(k.data(), &v, 2);
-        std::memcpy(k.data() + 2, &parent, 4);
-        std::memcpy(k.data() + 6, name.data(), name.size());
-        return k;
+    static constexpr SInt32 kFirstID = 16;  // below are reserved: 1 root's parent, 2 root
+    struct Slot {
+        std::uint32_t hash = 0;
+        SInt32 id = 0;  // 0: empty
+    };
+    static std::uint32_t Hash(FSVolumeRefNum v, SInt32 parent, std::string_view name) {
+        std::uint64_t h = std::hash<std::string_view>{}(name);
+        h ^= (static_cast<std::uint64_t>(static_cast<std::uint16_t>(v)) << 32) ^
+             static_cast<std::uint32_t>(parent);
+        h *= 0x9E3779B97F4A7C15ULL;
+        return static_cast<std::uint32_t>(h >> 32);
     }
-    std::unordered_map<SInt32, DirNode> nodes_;
-    std::unordered_map<std::string, SInt32> byName_;
-    SInt32 next_ = 16;  // below are reserved: 1 root's parent, 2 root
+    void Grow() {
+        std::vector<Slot> bigger(slots_.empty() ? 1024 : slots_.size() * 2);
+        const std::size_t mask = bigger.size() - 1;
+        for (const Slot& s : slots_) {
+            if (s.id == 0) continue;
+            std::size_t i = s.hash & mask;
+            while (bigger[i].id != 0) i = (i + 1) & mask;
+            bigger[i] = s;
+        }
+        slots_.swap(bigger);
+    }
+    std::deque<DirNode> nodes_;
+    std::vector<Slot> slots_;
+    SInt32 next_ = kFirstID;
 };
 
 DirectoryTable& Dirs() {

@@ -113,20 +113,42 @@ std::string UnicodeToBytes(const UniChar* chars, std::size_t count, bool hfsForm
 }
 
 void PosixNameToUnicode(std::string_view posixName, HFSUniStr255& out) {
-    // Most names are plain ASCII: no conversion buffer for them.
-    if (posixName.size() <= 255 && std::all_of(posixName.begin(), posixName.end(), [](char c) {
-            return static_cast<unsigned char>(c) < 0x80;
-        })) {
-        out.length = static_cast<UInt16>(posixName.size());
-        for (std::size_t i = 0; i < posixName.size(); ++i) {
-            out.unicode[i] = posixName[i] == ':' ? u'/' : static_cast<UniChar>(posixName[i]);
+    // Most names are plain ASCII: a copy that swaps ':' (both loops vectorise).
+    const std::size_t size = posixName.size() < 255 ? posixName.size() : 255;
+    unsigned char any = 0;
+    for (std::size_t i = 0; i < size; ++i) any |= static_cast<unsigned char>(posixName[i]);
+    if (posixName.size() <= 255 && any < 0x80) {
+        out.length = static_cast<UInt16>(size);
+        for (std::size_t i = 0; i < size; ++i) {
+            const auto c = static_cast<UniChar>(posixName[i]);
+            out.unicode[i] = c == ':' ? UniChar{'/'} : c;
         }
         return;
     }
-    const std::u16string u = BytesToUnicode(posixName, true);
-    const std::size_t n = u.size() < 255 ? u.size() : 255;
+    // Decoded straight into `out`: no unit is longer than the bytes it came
+    // from, except a 4-byte sequence, which gives two.
+    std::size_t n = 0;
+    std::size_t i = 0;
+    while (i < posixName.size() && n < 255) {
+        char32_t cp = 0;
+        const std::size_t len = DecodeUtf8(posixName, i, cp);
+        if (len == 0 || (cp >= kEscapeFirst && cp <= kEscapeLast)) {
+            out.unicode[n++] =
+                static_cast<UniChar>(kEscapeBase + static_cast<unsigned char>(posixName[i]));
+            ++i;
+            continue;
+        }
+        if (cp >= 0x10000) {
+            if (n + 2 > 255) break;  // never half a pair
+            cp -= 0x10000;
+            out.unicode[n++] = static_cast<UniChar>(0xD800 + (cp >> 10));
+            out.unicode[n++] = static_cast<UniChar>(0xDC00 + (cp & 0x3FF));
+        } else {
+            out.unicode[n++] = static_cast<UniChar>(cp == ':' ? U'/' : cp);
+        }
+        i += len;
+    }
     out.length = static_cast<UInt16>(n);
-    for (std::size_t i = 0; i < n; ++i) out.unicode[i] = u[i];
 }
 
 std::u16string PosixNameToUnicode(std::string_view posixName) {

@@ -425,6 +425,37 @@ TEST(CatalogNames, ColonShowsAsSlash) {
     EXPECT_EQ(UnicodeToPosixName(reinterpret_cast<const UniChar*>(u.data()), u.size()), "a:b");
 }
 
+// The listed name (HFSUniStr255) is the same text as the full conversion,
+// cut at 255 units and never inside a surrogate pair.
+TEST(CatalogNames, ListedNameIsTheFullConversionCutAt255Units) {
+    std::string emoji;
+    for (int i = 0; i < 70; ++i) emoji += "\xF0\x9F\x98\x80";  // 280 bytes, 140 units
+    const std::string longAccents = [] {
+        std::string s;
+        for (int i = 0; i < 126; ++i) s += "e\xCC\x81";  // 378 bytes, 252 units
+        return s + "x:\xF0\x9F\x98\x80";                 // a pair would end at 257
+    }();
+    const std::vector<std::string> names = {"plain",
+                                            "a:b",
+                                            std::string(255, 'x'),
+                                            std::string(300, 'y'),
+                                            "caf\xC3\xA9:x",
+                                            "bad\xFF\xFEname\xC3",
+                                            "pu\xEF\x9E\xA0x",
+                                            emoji,
+                                            longAccents};
+    for (const std::string& name : names) {
+        HFSUniStr255 listed{};
+        PosixNameToUnicode(name, listed);
+        std::u16string full = PosixNameToUnicode(name);
+        std::size_t keep = std::min<std::size_t>(full.size(), 255);
+        if (keep < full.size() && full[keep - 1] >= 0xD800 && full[keep - 1] <= 0xDBFF) --keep;
+        EXPECT_EQ(std::u16string(reinterpret_cast<const char16_t*>(listed.unicode), listed.length),
+                  full.substr(0, keep))
+            << name.substr(0, 20);
+    }
+}
+
 TEST(CatalogNames, LongAndNonRomanNamesStillResolve) {
     TempDir dir;
     const std::string longName(200, 'L');
@@ -564,6 +595,29 @@ TEST(CatalogIdentity, DirectoryIDsAreStable) {
     EXPECT_GT(SInt32{inner1.items[0].spec.parID}, kRootDirID);
     const Listing again = List(RefOf(dir.path()));
     EXPECT_EQ(std::memcmp(&again.items[0].ref, &first.items[0].ref, sizeof(FSRef)), 0);
+}
+
+// Enough folders to make the directory table grow several times: every one
+// keeps its own ID and its path, and listing again gives the same refs.
+TEST(CatalogIdentity, ManyFoldersKeepDistinctStableIDs) {
+    TempDir dir;
+    constexpr int kFolders = 3000;
+    for (int i = 0; i < kFolders; ++i) MakeDir(dir / ("d" + std::to_string(i)));
+    const Listing first = List(RefOf(dir.path()));
+    ASSERT_EQ(first.items.size(), static_cast<std::size_t>(kFolders));
+    std::set<SInt32> ids;
+    for (const Item& it : first.items) {
+        SInt32 id = 0;
+        std::memcpy(&id, it.ref.hidden + 4, sizeof id);  // a folder ref carries its own ID
+        ids.insert(id);
+        EXPECT_EQ(PathOf(it.ref), dir / it.name);
+    }
+    EXPECT_EQ(ids.size(), static_cast<std::size_t>(kFolders));
+    const Listing again = List(RefOf(dir.path()));
+    ASSERT_EQ(again.items.size(), first.items.size());
+    for (std::size_t i = 0; i < again.items.size(); ++i) {
+        EXPECT_EQ(std::memcmp(&again.items[i].ref, &first.items[i].ref, sizeof(FSRef)), 0) << i;
+    }
 }
 
 // --- Volumes --------------------------------------------------------------------------------
