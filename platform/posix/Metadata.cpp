@@ -90,16 +90,32 @@ class Sidecar {
         int fd = OpenNoLinks(dirfd, path, O_RDONLY | O_NONBLOCK);
         if (fd < 0) return std::nullopt;
         Sidecar s(fd);
-        struct stat st;
-        if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
-        s.size_ = static_cast<std::uint64_t>(st.st_size);
+        // Read before stat: a read that stops short of the buffer stopped at
+        // the end of the file, so its count is the size, and the fstat is
+        // saved for every sidecar smaller than the buffer (macOS writes 4096
+        // bytes). A FIFO (ESPIPE) or folder (EISDIR) fails the read. Only a
+        // file that fills the buffer, or a device that never ends, needs
+        // fstat for its size and type. The buffer is one byte longer than a
+        // power of two so that files of exactly 4 or 8 KB end short of it.
+        std::uint8_t first[8 * 1024 + 1];
+        ssize_t got;
+        do {
+            got = pread(fd, first, sizeof first, 0);
+        } while (got < 0 && errno == EINTR);
+        if (got < 0) return std::nullopt;
+        std::size_t firstSize = static_cast<std::size_t>(got);
+        if (firstSize < sizeof first) {
+            s.size_ = firstSize;
+        } else {
+            struct stat st;
+            if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
+            s.size_ = static_cast<std::uint64_t>(st.st_size);
+            firstSize = static_cast<std::size_t>(std::min<std::uint64_t>(s.size_, firstSize));
+        }
         if (s.size_ < kAppleDoubleHeaderSize) return std::nullopt;
-        // One read takes the header and, in every sidecar seen, the whole
-        // entry table (macOS writes 2 entries, Netatalk up to 15).
-        std::uint8_t first[512];
-        const std::size_t firstSize =
-            static_cast<std::size_t>(std::min<std::uint64_t>(s.size_, sizeof first));
-        if (!s.ReadAt(0, first, firstSize)) return std::nullopt;
+        // The entry table follows the header (macOS writes 2 entries,
+        // Netatalk up to 15); only a table longer than the buffer needs
+        // another read.
         auto tableSize = AppleDoubleTableSize(std::span(first, kAppleDoubleHeaderSize), false);
         if (!tableSize || *tableSize > s.size_) return std::nullopt;
         std::vector<std::uint8_t> head(first, first + std::min(*tableSize, firstSize));
