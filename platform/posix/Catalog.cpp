@@ -7,18 +7,21 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <linux/openat2.h>
+#include <sched.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <deque>
 #include <functional>
 #include <memory>
+#include <thread>
 #include <unordered_map>
 #include <unordered_set>
 
@@ -570,8 +573,19 @@ struct OpaqueFSIterator {
     struct BatchEntry {
         std::uint32_t entry;  // index in `entries`
         bool isDirectory;
+        bool lazyFinderInfo;  // handed out unread (symbolic links have theirs)
     };
     std::vector<BatchEntry> batch;
+    // Finder information of the current batch, read by whichever of the
+    // caller and the prefetch thread claims an entry first (see Prefetcher).
+    struct Loaded {
+        std::atomic<std::uint8_t> state{0};  // kUnclaimed, kClaimed, kLoaded
+        bool present = false;
+        std::array<std::uint8_t, 32> bytes{};
+    };
+    std::unique_ptr<Loaded[]> loaded;
+    std::size_t loadedCapacity = 0;
+    bool prefetchWanted = false;  // the caller reads this batch's Finder information
 };
 
 namespace sw::posix {
@@ -580,6 +594,124 @@ namespace {
 std::vector<OpaqueFSIterator*>& LiveIterators() {
     static std::vector<OpaqueFSIterator*> live;
     return live;
+}
+
+// --- Finder information read ahead --------------------------------------------
+// A caller that reads the Finder information of a batch usually reads all of
+// it, and every entry costs a system call or more. Once it reads the first,
+// a second thread reads the batch from its end while the caller goes on from
+// its start; each entry is claimed by one of them (an atomic state), so none
+// is read twice. The thread touches an iterator only while it runs a job for
+// it, and every call that changes or frees a batch first stops the job.
+// Nothing is read ahead for a caller that never asks.
+enum : std::uint8_t { kUnclaimed = 0, kClaimed = 1, kLoaded = 2 };
+
+void LoadEntry(OpaqueFSIterator& it, std::size_t index, int dirfd);
+EntryLocation LocationOf(const OpaqueFSIterator& it, const RawEntry& e, bool isDirectory);
+
+// The CPUs this process may run on: with one, a second thread only slows
+// the first.
+int UsableCpus() {
+    cpu_set_t set;
+    CPU_ZERO(&set);
+    if (::sched_getaffinity(0, sizeof set, &set) != 0) return 1;
+    return CPU_COUNT(&set);
+}
+
+class Prefetcher {
+  public:
+    static Prefetcher* Get() {
+        // Leaked on purpose: the thread may still wait when the process ends.
+        static Prefetcher* instance = UsableCpus() >= 2 ? new Prefetcher : nullptr;
+        if (instance && instance->pid_ != ::getpid()) return nullptr;  // a forked child
+        return instance;
+    }
+
+    // Starts reading `it`'s batch ahead (any earlier job is stopped first).
+    void Post(OpaqueFSIterator* it) {
+        Stop();
+        job_ = it;
+        cancel_.store(false, std::memory_order_relaxed);
+        // Sequentially consistent with the thread's "sleeping, then look
+        // again": one of the two sees the other, so no post is slept through.
+        phase_.store(kPosted);
+        if (sleeping_.load()) phase_.notify_one();
+    }
+
+    // Returns once no job runs; `it` (or any iterator) may then change.
+    void Stop() {
+        int p = kPosted;
+        if (phase_.compare_exchange_strong(p, kIdle, std::memory_order_acq_rel)) return;
+        if (p != kRunning) return;
+        cancel_.store(true, std::memory_order_relaxed);
+        while (phase_.load(std::memory_order_acquire) == kRunning) std::this_thread::yield();
+    }
+
+    bool RunningFor(const OpaqueFSIterator* it) const {
+        return job_ == it && phase_.load(std::memory_order_acquire) != kIdle;
+    }
+
+  private:
+    enum : int { kIdle, kPosted, kRunning };
+    Prefetcher() : pid_(::getpid()) {
+        std::thread([this] { Loop(); }).detach();
+    }
+
+    void Loop() {
+        for (;;) {
+            // A walk posts a job per folder: spin a little before sleeping,
+            // so that the next one is taken without a wake-up.
+            int p = phase_.load(std::memory_order_acquire);
+            for (int spin = 0; p != kPosted && spin < 200000; ++spin) {
+                __builtin_ia32_pause();
+                p = phase_.load(std::memory_order_acquire);
+            }
+            if (p != kPosted) {
+                sleeping_.store(true);
+                while ((p = phase_.load()) != kPosted) phase_.wait(p);
+                sleeping_.store(false, std::memory_order_relaxed);
+            }
+            if (!phase_.compare_exchange_strong(p, kRunning, std::memory_order_acq_rel)) continue;
+            OpaqueFSIterator& it = *job_;
+            // A descriptor of its own: two threads using one open file make
+            // every call of both bounce its reference count between cores.
+            const int own = ::openat(it.fd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+            for (std::size_t i = it.batch.size(); i-- > 0;) {
+                if (cancel_.load(std::memory_order_relaxed)) break;
+                LoadEntry(it, i, own >= 0 ? own : it.fd);
+            }
+            if (own >= 0) ::close(own);
+            phase_.store(kIdle, std::memory_order_release);
+        }
+    }
+
+    const pid_t pid_;
+    OpaqueFSIterator* job_ = nullptr;  // written only while no job runs
+    std::atomic<int> phase_{kIdle};
+    std::atomic<bool> cancel_{false};
+    std::atomic<bool> sleeping_{false};
+};
+
+// Claims entry `index` of the current batch and reads its Finder information,
+// unless the other side has claimed it.
+void LoadEntry(OpaqueFSIterator& it, std::size_t index, int dirfd) {
+    OpaqueFSIterator::Loaded& slot = it.loaded[index];
+    std::uint8_t expected = kUnclaimed;
+    if (!it.batch[index].lazyFinderInfo ||
+        !slot.state.compare_exchange_strong(expected, kClaimed, std::memory_order_acq_rel))
+        return;
+    const auto& b = it.batch[index];
+    EntryLocation at = LocationOf(it, it.entries[b.entry], b.isDirectory);
+    at.dirfd = dirfd;
+    const auto fi = ReadFinderInfo(at);
+    slot.present = fi.has_value();
+    if (fi) slot.bytes = *fi;
+    slot.state.store(kLoaded, std::memory_order_release);
+}
+
+// Stops a read-ahead that may be using `it` before `it`'s batch changes.
+void StopPrefetchOf(const OpaqueFSIterator* it) {
+    if (Prefetcher* p = Prefetcher::Get(); p && p->RunningFor(it)) p->Stop();
 }
 
 struct LazyPool {
@@ -945,10 +1077,28 @@ const UInt8* FSCatalogInfoFinderInfo(FSCatalogInfo* info) {
         const UInt16 generation = static_cast<UInt16>(info->lazyIndex >> 16);
         const UInt32 index = info->lazyIndex & 0xFFFF;
         OpaqueFSIterator* it = l->owner;
-        if (it && l->generation == generation && index < it->batch.size()) {
-            const auto& b = it->batch[index];
-            CopyFinderInfo(ReadFinderInfo(LocationOf(*it, it->entries[b.entry], b.isDirectory)),
-                           *info);
+        if (it && l->generation == generation && index < it->batch.size() &&
+            it->batch[index].lazyFinderInfo) {
+            Prefetcher* prefetcher = Prefetcher::Get();
+            if (!it->prefetchWanted) {
+                it->prefetchWanted = true;
+                if (prefetcher && it->batch.size() > 1) prefetcher->Post(it);
+            }
+            LoadEntry(*it, index, it->fd);
+            OpaqueFSIterator::Loaded& slot = it->loaded[index];
+            if (slot.state.load(std::memory_order_acquire) != kLoaded && !prefetcher) {
+                // A forked child whose parent's read-ahead held the claim.
+                const auto& b = it->batch[index];
+                CopyFinderInfo(ReadFinderInfo(LocationOf(*it, it->entries[b.entry], b.isDirectory)),
+                               *info);
+                return info->finderInfo;
+            }
+            // Claimed by the read-ahead: it is reading this entry now.
+            while (slot.state.load(std::memory_order_acquire) != kLoaded) std::this_thread::yield();
+            if (slot.present) {
+                std::memcpy(info->finderInfo, slot.bytes.data(), 16);
+                std::memcpy(info->extFinderInfo, slot.bytes.data() + 16, 16);
+            }
         }
     }
     return info->finderInfo;
@@ -1065,7 +1215,14 @@ OSErr FSCloseIterator(FSIterator iterator) {
     auto& live = LiveIterators();
     auto pos = std::find(live.begin(), live.end(), iterator);
     if (!iterator || pos == live.end()) return errFSIteratorNotFound;
+    StopPrefetchOf(iterator);
     live.erase(pos);
+    // Back in the parent's batch: its read-ahead, stopped when this folder's
+    // began, goes on.
+    if (!live.empty() && live.back()->prefetchWanted) {
+        if (Prefetcher* p = Prefetcher::Get(); p && !p->RunningFor(live.back()))
+            p->Post(live.back());
+    }
     ReleaseLazy(iterator->lazy);
     if (iterator->fd >= 0) ::close(iterator->fd);
     // Huge listings give their memory back; ordinary ones keep it for reuse.
@@ -1094,6 +1251,8 @@ OSErr FSGetCatalogInfoBulk(FSIterator iterator, UInt32 maximumObjects, UInt32* a
     }
     if (maximumObjects == 0) return errFSBadItemCount;
     OpaqueFSIterator& it = *iterator;
+    StopPrefetchOf(iterator);
+    it.prefetchWanted = false;
     // Finder information of the previous batch is no longer loadable.
     FSCatalogInfoLazy* lazy = it.lazy;
     ++lazy->generation;
@@ -1135,6 +1294,7 @@ OSErr FSGetCatalogInfoBulk(FSIterator iterator, UInt32 maximumObjects, UInt32* a
         const EntryLocation at = whichInfo & (kFSCatInfoCreateDate | kFSCatInfoRsrcSizes)
                                      ? LocationOf(it, e, isDirectory)
                                      : EntryLocation{it.fd, name, isDirectory, false, false};
+        bool lazyFinderInfo = false;
         if (catalogInfos) {
             FSCatalogInfo& info = catalogInfos[count];
             std::memset(&info, 0, sizeof info);
@@ -1145,6 +1305,7 @@ OSErr FSGetCatalogInfoBulk(FSIterator iterator, UInt32 maximumObjects, UInt32* a
                 } else {
                     info.lazy = lazy;
                     info.lazyIndex = (UInt32{lazy->generation} << 16) | count;
+                    lazyFinderInfo = true;
                 }
             }
         }
@@ -1161,8 +1322,14 @@ OSErr FSGetCatalogInfoBulk(FSIterator iterator, UInt32 maximumObjects, UInt32* a
         }
         if (specs) SetSpec(it.vRefNum, it.dirID, name, e.ino, specs[count]);
         if (names) PosixNameToUnicode(name, names[count]);
-        it.batch.push_back({index, isDirectory});
+        it.batch.push_back({index, isDirectory, lazyFinderInfo});
         ++count;
+    }
+    if (it.loadedCapacity < count) {
+        it.loaded = std::make_unique<OpaqueFSIterator::Loaded[]>(count);
+        it.loadedCapacity = count;
+    } else {
+        for (UInt32 i = 0; i < count; ++i) it.loaded[i].state.store(kUnclaimed);
     }
     if (actualObjects) *actualObjects = count;
     return it.next >= it.entries.size() ? errFSNoMoreItems : noErr;

@@ -112,22 +112,36 @@ class Sidecar {
             s.size_ = static_cast<std::uint64_t>(st.st_size);
             firstSize = static_cast<std::size_t>(std::min<std::uint64_t>(s.size_, firstSize));
         }
-        if (s.size_ < kAppleDoubleHeaderSize) return std::nullopt;
+        if (s.ValidateHead(first, firstSize)) return s;
+        // Some file systems (FUSE with direct I/O) may read short before the
+        // end: before rejecting a file on a size taken from a read, ask.
+        struct stat st;
+        if (got == static_cast<ssize_t>(sizeof first) || fstat(fd, &st) != 0 ||
+            !S_ISREG(st.st_mode) || static_cast<std::uint64_t>(st.st_size) == s.size_)
+            return std::nullopt;
+        s.size_ = static_cast<std::uint64_t>(st.st_size);
+        if (s.ValidateHead(first, firstSize)) return s;
+        return std::nullopt;
+    }
+
+    // Checks the header and entry table against size_, given the first
+    // `firstSize` bytes of the file; keeps the parsed header.
+    bool ValidateHead(const std::uint8_t* first, std::size_t firstSize) {
+        if (size_ < kAppleDoubleHeaderSize || firstSize < kAppleDoubleHeaderSize) return false;
         // The entry table follows the header (macOS writes 2 entries,
         // Netatalk up to 15); only a table longer than the buffer needs
         // another read.
         auto tableSize = AppleDoubleTableSize(std::span(first, kAppleDoubleHeaderSize), false);
-        if (!tableSize || *tableSize > s.size_) return std::nullopt;
+        if (!tableSize || *tableSize > size_) return false;
         std::vector<std::uint8_t> head(first, first + std::min(*tableSize, firstSize));
         if (*tableSize > firstSize) {
             head.resize(*tableSize);
-            if (!s.ReadAt(firstSize, head.data() + firstSize, *tableSize - firstSize))
-                return std::nullopt;
+            if (!ReadAt(firstSize, head.data() + firstSize, *tableSize - firstSize)) return false;
         }
-        auto header = ParseAppleDouble(head, s.size_, false);
-        if (!header) return std::nullopt;
-        s.header_ = std::move(*header);
-        return s;
+        auto header = ParseAppleDouble(head, size_, false);
+        if (!header) return false;
+        header_ = std::move(*header);
+        return true;
     }
 
     Sidecar(Sidecar&& o) noexcept

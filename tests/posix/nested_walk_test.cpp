@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -156,6 +157,67 @@ TEST(NestedWalk, AnotherVolumeIsNotEnteredWithItsParentOpen) {
     EXPECT_EQ(seen[""], "inner;");
     EXPECT_EQ(opened["/inner"], noErr);
     EXPECT_EQ(seen["/inner"], "") << "the mount point is listed, never entered";
+}
+
+// Finder information read while the caller descends in the middle of a batch
+// and comes back, as the search engine does, with every file's own type in an
+// attribute (and some in AppleDouble sidecars): each entry gets exactly its
+// own, whichever thread read it, over several batches of several folders.
+TEST(NestedWalk, FinderInfoOfEveryEntryWhileDescending) {
+    TempDir dir;
+    if (!sw::test::SupportsUserXattrs(dir.path())) GTEST_SKIP() << "no user xattrs here";
+    std::map<std::string, OSType> expected;  // relative path -> type
+    int serial = 0;
+    auto makeFile = [&](const std::string& relative) {
+        const std::string path = dir / relative;
+        WriteFile(path);
+        char type[16];
+        std::snprintf(type, sizeof type, "T%03d", serial++ % 1000);  // 4 characters
+        std::string fi(type, 4);
+        fi.append("crea");
+        fi.append(24, '\0');
+        ASSERT_TRUE(sw::test::SetXattr(path, "user.com.apple.FinderInfo", fi));
+        expected[relative] = (OSType(type[0]) << 24) | (OSType(type[1]) << 16) |
+                             (OSType(type[2]) << 8) | OSType(type[3]);
+    };
+    for (int i = 0; i < 150; ++i) makeFile("top" + std::to_string(i));
+    for (int d = 0; d < 3; ++d) {
+        const std::string sub = "sub" + std::to_string(d);
+        MakeDir(dir / sub);
+        for (int i = 0; i < 40; ++i) makeFile(sub + "/f" + std::to_string(i));
+    }
+    std::map<std::string, OSType> seen;
+    // Reads the type of each entry as the engine does: in order, descending
+    // into a folder as soon as it is met, then going on in the parent's batch.
+    std::function<void(const FSRef&, const std::string&)> walk = [&](const FSRef& folder,
+                                                                     const std::string& prefix) {
+        FSIterator it = nullptr;
+        ASSERT_EQ(FSOpenIterator(&folder, kFSIterateFlat, &it), noErr);
+        std::vector<FSCatalogInfo> infos(113);
+        std::vector<FSRef> refs(113);
+        std::vector<HFSUniStr255> names(113);
+        OSErr err = noErr;
+        while (err == noErr) {
+            UInt32 n = 0;
+            err = FSGetCatalogInfoBulk(it, 113, &n, nullptr, 0x0802, infos.data(), refs.data(),
+                                       nullptr, names.data());
+            for (UInt32 i = 0; i < n; ++i) {
+                const std::string name = prefix + NameOf(names[i]);
+                if (infos[i].nodeFlags & kFSNodeIsDirectoryMask) {
+                    walk(refs[i], name + "/");
+                } else {
+                    seen[name] = FSCatalogInfoFileType(&infos[i]);
+                }
+            }
+        }
+        EXPECT_EQ(err, errFSNoMoreItems);
+        EXPECT_EQ(FSCloseIterator(it), noErr);
+    };
+    for (int pass = 0; pass < 3; ++pass) {
+        seen.clear();
+        walk(RefOf(dir.path()), "");
+        EXPECT_EQ(seen, expected) << "pass " << pass;
+    }
 }
 
 // A real mount point met inside a walk, in a private mount namespace of a
