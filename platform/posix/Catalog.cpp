@@ -574,6 +574,7 @@ struct OpaqueFSIterator {
         std::uint32_t entry;  // index in `entries`
         bool isDirectory;
         bool lazyFinderInfo;  // handed out unread (symbolic links have theirs)
+        SInt32 dirID;         // a folder's, when refs or specs were asked for; else 0
     };
     std::vector<BatchEntry> batch;
     // Finder information of the current batch, read by whichever of the
@@ -586,6 +587,24 @@ struct OpaqueFSIterator {
     std::unique_ptr<Loaded[]> loaded;
     std::size_t loadedCapacity = 0;
     bool prefetchWanted = false;  // the caller reads this batch's Finder information
+    // The subfolders of the current batch, in order, which the read-ahead
+    // thread may list before the caller opens them (see Prefetcher).
+    struct Ahead {
+        SInt32 dirID = 0;
+        std::string nameZ;  // the folder's name, NUL-terminated for openat
+        std::uint64_t ino = 0;
+        std::atomic<std::uint8_t> state{0};  // kAheadPending ... kAheadTaken
+        int fd = -1;
+        bool foreign = false;
+        std::string names;
+        std::vector<sw::posix::RawEntry> entries;
+        std::vector<std::uint8_t> sidecar;  // per entry: kSidecarUnknown, kSidecarYes, kSidecarNo
+    };
+    std::vector<std::unique_ptr<Ahead>> ahead;
+    std::atomic<std::size_t> aheadReached{0};  // slots the caller has come to
+    // Per entry, whether a "._" entry is an AppleDouble sidecar, when the
+    // listing was read ahead (which checks them); empty otherwise.
+    std::vector<std::uint8_t> sidecar;
 };
 
 namespace sw::posix {
@@ -605,8 +624,21 @@ std::vector<OpaqueFSIterator*>& LiveIterators() {
 // it, and every call that changes or frees a batch first stops the job.
 // Nothing is read ahead for a caller that never asks.
 enum : std::uint8_t { kUnclaimed = 0, kClaimed = 1, kLoaded = 2 };
+enum : std::uint8_t { kAheadPending = 0, kAheadWorking = 1, kAheadReady = 2, kAheadTaken = 3 };
+enum : std::uint8_t { kSidecarUnknown = 0, kSidecarYes = 1, kSidecarNo = 2 };
+// How far the listings may run ahead of the caller: each holds a descriptor.
+constexpr std::size_t kAheadLead = 8;
 
 void LoadEntry(OpaqueFSIterator& it, std::size_t index, int dirfd);
+void ListAhead(OpaqueFSIterator& parent, OpaqueFSIterator::Ahead& slot);
+
+inline void CpuRelax() {
+#if defined(__x86_64__) || defined(__i386__)
+    __builtin_ia32_pause();
+#else
+    std::this_thread::yield();
+#endif
+}
 EntryLocation LocationOf(const OpaqueFSIterator& it, const RawEntry& e, bool isDirectory);
 
 // The CPUs this process may run on: with one, a second thread only slows
@@ -620,17 +652,33 @@ int UsableCpus() {
 
 class Prefetcher {
   public:
+    // The thread, to post work to; null where there is none or it is off.
     static Prefetcher* Get() {
+        return Enabled().load(std::memory_order_relaxed) ? Instance() : nullptr;
+    }
+
+    // The thread, on or off (work it has may still run); null where there is
+    // none, as in a forked child.
+    static Prefetcher* Instance() {
         // Leaked on purpose: the thread may still wait when the process ends.
         static Prefetcher* instance = UsableCpus() >= 2 ? new Prefetcher : nullptr;
-        if (instance && instance->pid_ != ::getpid()) return nullptr;  // a forked child
+        if (instance && instance->pid_ != ::getpid()) return nullptr;
         return instance;
     }
 
-    // Starts reading `it`'s batch ahead (any earlier job is stopped first).
-    void Post(OpaqueFSIterator* it) {
+    static std::atomic<bool>& Enabled() {
+        static std::atomic<bool> enabled{true};
+        return enabled;
+    }
+
+    enum class Job { kFinderInfo, kListings };
+
+    // Starts reading `it`'s batch ahead (any earlier job is stopped first):
+    // the Finder information of its entries, or the listings of its subfolders.
+    void Post(OpaqueFSIterator* it, Job kind) {
         Stop();
         job_ = it;
+        kind_ = kind;
         cancel_.store(false, std::memory_order_relaxed);
         // Sequentially consistent with the thread's "sleeping, then look
         // again": one of the two sees the other, so no post is slept through.
@@ -663,7 +711,7 @@ class Prefetcher {
             // so that the next one is taken without a wake-up.
             int p = phase_.load(std::memory_order_acquire);
             for (int spin = 0; p != kPosted && spin < 200000; ++spin) {
-                __builtin_ia32_pause();
+                CpuRelax();
                 p = phase_.load(std::memory_order_acquire);
             }
             if (p != kPosted) {
@@ -672,7 +720,37 @@ class Prefetcher {
                 sleeping_.store(false, std::memory_order_relaxed);
             }
             if (!phase_.compare_exchange_strong(p, kRunning, std::memory_order_acq_rel)) continue;
-            OpaqueFSIterator& it = *job_;
+            if (kind_ == Job::kListings) {
+                RunListings(*job_);
+            } else {
+                RunFinderInfo(*job_);
+            }
+            phase_.store(kIdle, std::memory_order_release);
+        }
+    }
+
+    // Lists the subfolders the caller will open after the one it opens next
+    // (that one it lists itself), so that both list at once; never more than
+    // kAheadLead ahead of the caller.
+    void RunListings(OpaqueFSIterator& it) {
+        for (;;) {
+            if (cancel_.load(std::memory_order_relaxed)) return;
+            const std::size_t reached = it.aheadReached.load(std::memory_order_acquire);
+            std::size_t i = reached + 1;
+            while (i < it.ahead.size() &&
+                   it.ahead[i]->state.load(std::memory_order_relaxed) != kAheadPending)
+                ++i;
+            if (i >= it.ahead.size()) return;
+            if (i >= reached + kAheadLead) {
+                CpuRelax();
+                continue;
+            }
+            ListAhead(it, *it.ahead[i]);
+        }
+    }
+
+    void RunFinderInfo(OpaqueFSIterator& it) {
+        {
             // A descriptor of its own: two threads using one open file make
             // every call of both bounce its reference count between cores.
             const int own = ::openat(it.fd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
@@ -681,12 +759,12 @@ class Prefetcher {
                 LoadEntry(it, i, own >= 0 ? own : it.fd);
             }
             if (own >= 0) ::close(own);
-            phase_.store(kIdle, std::memory_order_release);
         }
     }
 
     const pid_t pid_;
     OpaqueFSIterator* job_ = nullptr;  // written only while no job runs
+    Job kind_ = Job::kFinderInfo;
     std::atomic<int> phase_{kIdle};
     std::atomic<bool> cancel_{false};
     std::atomic<bool> sleeping_{false};
@@ -709,9 +787,101 @@ void LoadEntry(OpaqueFSIterator& it, std::size_t index, int dirfd) {
     slot.state.store(kLoaded, std::memory_order_release);
 }
 
+int OpenSubfolderOnSameMount(int parentFd, const char* name, bool& sameMountChecked);
+
+// Lists one subfolder of `parent`'s batch ahead of the caller, with its
+// sidecars checked, unless the caller has claimed it. Anything but success
+// (or a mount point) leaves the slot to the caller, which then meets the
+// same failure itself and reports it as it always does.
+void ListAhead(OpaqueFSIterator& parent, OpaqueFSIterator::Ahead& slot) {
+    std::uint8_t expected = kAheadPending;
+    if (!slot.state.compare_exchange_strong(expected, kAheadWorking, std::memory_order_acq_rel))
+        return;
+    auto giveBack = [&] {
+        if (slot.fd >= 0) ::close(slot.fd);
+        slot.fd = -1;
+        slot.state.store(kAheadPending, std::memory_order_release);
+    };
+    bool sameMountChecked = false;
+    slot.fd = OpenSubfolderOnSameMount(parent.fd, slot.nameZ.c_str(), sameMountChecked);
+    if (slot.fd < 0) {
+        if (errno != EXDEV || !sameMountChecked) return giveBack();
+        slot.foreign = true;
+        slot.state.store(kAheadReady, std::memory_order_release);
+        return;
+    }
+    std::optional<Volume> v = FindVolume(parent.vRefNum);
+    if (!sameMountChecked || !v) return giveBack();
+    slot.foreign = IsVolumeRootOtherThan(v->dev, slot.ino, parent.vRefNum);
+    if (!slot.foreign) {
+        slot.names.clear();
+        slot.entries.clear();
+        if (ReadWholeDirectory(slot.fd, slot.names, slot.entries, v->shortReadIsEnd) != 0)
+            return giveBack();
+        slot.sidecar.assign(slot.entries.size(), kSidecarUnknown);
+        const std::string_view all(slot.names);
+        for (std::size_t i = 0; i < slot.entries.size(); ++i) {
+            const RawEntry& e = slot.entries[i];
+            const std::string_view name = all.substr(e.nameOffset, e.nameLength);
+            if (name.size() > 2 && name[0] == '.' && name[1] == '_' &&
+                (e.type == DT_REG || e.type == DT_UNKNOWN)) {
+                slot.sidecar[i] = IsAppleDoubleSidecar(slot.fd, name) ? kSidecarYes : kSidecarNo;
+            }
+        }
+    }
+    slot.state.store(kAheadReady, std::memory_order_release);
+}
+
+// The listing of subfolder `dirID` of `parent`, when it was read ahead; null
+// when the caller is to list it (it has then claimed the slot).
+OpaqueFSIterator::Ahead* TakeAhead(OpaqueFSIterator& parent, SInt32 dirID) {
+    auto& ahead = parent.ahead;
+    std::size_t i = parent.aheadReached.load(std::memory_order_relaxed);
+    if (i >= ahead.size() || ahead[i]->dirID != dirID) {
+        i = 0;
+        while (i < ahead.size() && ahead[i]->dirID != dirID) ++i;
+        if (i == ahead.size()) return nullptr;
+    }
+    parent.aheadReached.store(std::max(parent.aheadReached.load(std::memory_order_relaxed), i + 1),
+                              std::memory_order_release);
+    OpaqueFSIterator::Ahead& slot = *ahead[i];
+    const bool threadAlive = Prefetcher::Instance() != nullptr;
+    for (;;) {
+        std::uint8_t state = kAheadPending;
+        if (slot.state.compare_exchange_strong(state, kAheadTaken, std::memory_order_acq_rel))
+            return nullptr;  // not started: the caller lists it
+        if (state == kAheadReady) {
+            slot.state.store(kAheadTaken, std::memory_order_relaxed);
+            return &slot;
+        }
+        if (state == kAheadTaken || !threadAlive) return nullptr;  // (a forked child)
+        // Being listed right now: list a later one meanwhile rather than wait.
+        std::size_t j = i + 1;
+        while (j < ahead.size() && j < i + kAheadLead &&
+               ahead[j]->state.load(std::memory_order_relaxed) != kAheadPending)
+            ++j;
+        if (j < ahead.size() && j < i + kAheadLead) {
+            ListAhead(parent, *ahead[j]);
+        } else {
+            CpuRelax();
+        }
+    }
+}
+
+// Frees the listings of `it`'s subfolders that nobody took. The read-ahead
+// must not be running for `it`.
+void DropAhead(OpaqueFSIterator& it) {
+    for (auto& slot : it.ahead) {
+        if (slot->state.load(std::memory_order_acquire) == kAheadReady && slot->fd >= 0)
+            ::close(slot->fd);
+    }
+    it.ahead.clear();
+    it.aheadReached.store(0, std::memory_order_relaxed);
+}
+
 // Stops a read-ahead that may be using `it` before `it`'s batch changes.
 void StopPrefetchOf(const OpaqueFSIterator* it) {
-    if (Prefetcher* p = Prefetcher::Get(); p && p->RunningFor(it)) p->Stop();
+    if (Prefetcher* p = Prefetcher::Instance(); p && p->RunningFor(it)) p->Stop();
 }
 
 struct LazyPool {
@@ -772,6 +942,7 @@ int OpenFolder(const Resolved& r) {
 // A folder ref whose parent has an iterator open: the parent's descriptor
 // and the folder's table entry, with no path built (how a walk descends).
 struct FolderInOpenParent {
+    OpaqueFSIterator* parent = nullptr;
     int parentFd = -1;
     FSVolumeRefNum vRefNum = 0;
     SInt32 dirID = 0;
@@ -786,7 +957,7 @@ bool FindFolderInOpenParent(const FSRef* ref, FolderInOpenParent& out) {
     auto& live = LiveIterators();
     for (auto i = live.rbegin(); i != live.rend(); ++i) {
         if ((*i)->vRefNum == f.vRefNum && (*i)->dirID == n->parent && (*i)->fd >= 0) {
-            out = {(*i)->fd, f.vRefNum, f.id, n};
+            out = {*i, (*i)->fd, f.vRefNum, f.id, n};
             return true;
         }
     }
@@ -949,6 +1120,10 @@ OpenedEntry::~OpenedEntry() {
     if (dirfd >= 0) ::close(dirfd);
 }
 
+void SetReadAheadForTesting(bool enabled) {
+    Prefetcher::Enabled().store(enabled, std::memory_order_relaxed);
+}
+
 void MakeVolumeRootRef(FSVolumeRefNum vRefNum, FSRef& ref) {
     MakeDirRef(vRefNum, kRootDirID, ref);
 }
@@ -1079,10 +1254,11 @@ const UInt8* FSCatalogInfoFinderInfo(FSCatalogInfo* info) {
         OpaqueFSIterator* it = l->owner;
         if (it && l->generation == generation && index < it->batch.size() &&
             it->batch[index].lazyFinderInfo) {
-            Prefetcher* prefetcher = Prefetcher::Get();
+            Prefetcher* prefetcher = Prefetcher::Instance();
             if (!it->prefetchWanted) {
                 it->prefetchWanted = true;
-                if (prefetcher && it->batch.size() > 1) prefetcher->Post(it);
+                if (Prefetcher* p = Prefetcher::Get(); p && it->batch.size() > 1)
+                    p->Post(it, Prefetcher::Job::kFinderInfo);
             }
             LoadEntry(*it, index, it->fd);
             OpaqueFSIterator::Loaded& slot = it->loaded[index];
@@ -1128,6 +1304,7 @@ OSErr FSOpenIterator(const FSRef* container, FSIteratorFlags flags, FSIterator* 
     // Set when the mount check is already done: by the kernel refusing to
     // cross a mount point, and by the folder's inode from its parent's listing.
     std::optional<bool> knownForeign;
+    OpaqueFSIterator::Ahead* ahead = nullptr;
     FolderInOpenParent inParent;
     if (FindFolderInOpenParent(container, inParent)) {
         // What Resolve would give, but the folder's path, which is not needed.
@@ -1136,10 +1313,18 @@ OSErr FSOpenIterator(const FSRef* container, FSIteratorFlags flags, FSIterator* 
         r.dirID = inParent.dirID;
         r.parentID = inParent.node->parent;
         r.ino = inParent.node->ino;
+        ahead = TakeAhead(*inParent.parent, inParent.dirID);
         bool sameMountChecked = false;
-        fd = OpenSubfolderOnSameMount(inParent.parentFd, inParent.node->name.c_str(),
-                                      sameMountChecked);
-        if (fd < 0 && errno == EXDEV) {
+        if (ahead) {
+            fd = std::exchange(ahead->fd, -1);
+            knownForeign = ahead->foreign;
+        } else {
+            fd = OpenSubfolderOnSameMount(inParent.parentFd, inParent.node->name.c_str(),
+                                          sameMountChecked);
+        }
+        if (ahead) {
+            // Opened, checked and listed by the read-ahead.
+        } else if (fd < 0 && errno == EXDEV) {
             knownForeign = true;
         } else if (fd >= 0 && sameMountChecked) {
             // Same mount, so the volume's device: only a stand-in volume root
@@ -1190,7 +1375,11 @@ OSErr FSOpenIterator(const FSRef* container, FSIteratorFlags flags, FSIterator* 
                       (id.mountId != 0 ? id.mountId != v->mountId : id.dev != v->dev);
         }
     }
-    if (!foreign) {
+    if (ahead) {
+        it->names.swap(ahead->names);
+        it->entries.swap(ahead->entries);
+        it->sidecar.swap(ahead->sidecar);
+    } else if (!foreign) {
         if (int err = ReadWholeDirectory(fd, it->names, it->entries, v->shortReadIsEnd); err != 0) {
             ::close(fd);
             return OSErrFromErrno(err);
@@ -1216,12 +1405,17 @@ OSErr FSCloseIterator(FSIterator iterator) {
     auto pos = std::find(live.begin(), live.end(), iterator);
     if (!iterator || pos == live.end()) return errFSIteratorNotFound;
     StopPrefetchOf(iterator);
+    DropAhead(*iterator);
     live.erase(pos);
     // Back in the parent's batch: its read-ahead, stopped when this folder's
     // began, goes on.
-    if (!live.empty() && live.back()->prefetchWanted) {
-        if (Prefetcher* p = Prefetcher::Get(); p && !p->RunningFor(live.back()))
-            p->Post(live.back());
+    if (Prefetcher* p = Prefetcher::Get(); p && !live.empty() && !p->RunningFor(live.back())) {
+        OpaqueFSIterator* parent = live.back();
+        if (parent->prefetchWanted) {
+            p->Post(parent, Prefetcher::Job::kFinderInfo);
+        } else if (parent->aheadReached.load(std::memory_order_relaxed) < parent->ahead.size()) {
+            p->Post(parent, Prefetcher::Job::kListings);
+        }
     }
     ReleaseLazy(iterator->lazy);
     if (iterator->fd >= 0) ::close(iterator->fd);
@@ -1252,6 +1446,7 @@ OSErr FSGetCatalogInfoBulk(FSIterator iterator, UInt32 maximumObjects, UInt32* a
     if (maximumObjects == 0) return errFSBadItemCount;
     OpaqueFSIterator& it = *iterator;
     StopPrefetchOf(iterator);
+    DropAhead(it);
     it.prefetchWanted = false;
     // Finder information of the previous batch is no longer loadable.
     FSCatalogInfoLazy* lazy = it.lazy;
@@ -1273,7 +1468,10 @@ OSErr FSGetCatalogInfoBulk(FSIterator iterator, UInt32 maximumObjects, UInt32* a
 
         // AppleDouble sidecars that validate are metadata, not items.
         if (name.size() > 2 && name[0] == '.' && name[1] == '_' &&
-            (e.type == DT_REG || e.type == DT_UNKNOWN) && IsAppleDoubleSidecar(it.fd, name)) {
+            (e.type == DT_REG || e.type == DT_UNKNOWN) &&
+            (index < it.sidecar.size() && it.sidecar[index] != kSidecarUnknown
+                 ? it.sidecar[index] == kSidecarYes
+                 : IsAppleDoubleSidecar(it.fd, name))) {
             continue;
         }
         bool isDirectory = e.type == DT_DIR;
@@ -1322,8 +1520,22 @@ OSErr FSGetCatalogInfoBulk(FSIterator iterator, UInt32 maximumObjects, UInt32* a
         }
         if (specs) SetSpec(it.vRefNum, it.dirID, name, e.ino, specs[count]);
         if (names) PosixNameToUnicode(name, names[count]);
-        it.batch.push_back({index, isDirectory, lazyFinderInfo});
+        it.batch.push_back({index, isDirectory, lazyFinderInfo, dirID});
         ++count;
+    }
+    // The subfolders a walk will open next: listed ahead by the other thread.
+    Prefetcher* prefetcher = Prefetcher::Get();
+    if (prefetcher && refs) {
+        for (const auto& b : it.batch) {
+            if (!b.isDirectory || b.dirID == 0) continue;
+            const RawEntry& e = it.entries[b.entry];
+            auto slot = std::make_unique<OpaqueFSIterator::Ahead>();
+            slot->dirID = b.dirID;
+            slot->nameZ.assign(all.substr(e.nameOffset, e.nameLength));
+            slot->ino = e.ino;
+            it.ahead.push_back(std::move(slot));
+        }
+        if (it.ahead.size() > 1) prefetcher->Post(&it, Prefetcher::Job::kListings);
     }
     if (it.loadedCapacity < count) {
         it.loaded = std::make_unique<OpaqueFSIterator::Loaded[]>(count);

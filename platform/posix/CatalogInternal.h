@@ -45,6 +45,11 @@ struct Volume {
 // order; an empty vector restores the real mount table. For tests only.
 void SetVolumeTableForTesting(std::vector<std::pair<std::string, std::string>> volumes);
 
+// Turns off (or back on) the second thread that lists subfolders and reads
+// Finder information ahead of a walk, so that a test can change the tree
+// between calls and know what the next call sees. For tests only.
+void SetReadAheadForTesting(bool enabled);
+
 // The current volumes in index order (index 1 is the first).
 std::vector<Volume> ListVolumes();
 // Reads the mount table again (done when an enumeration by index starts).
