@@ -7,7 +7,9 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <linux/openat2.h>
+#include <pthread.h>
 #include <sched.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <sys/sysmacros.h>
@@ -702,7 +704,13 @@ class Prefetcher {
   private:
     enum : int { kIdle, kPosted, kRunning };
     Prefetcher() : pid_(::getpid()) {
+        // Signals stay with the threads that expect them: the new thread
+        // starts with all of them blocked.
+        sigset_t all, previous;
+        sigfillset(&all);
+        pthread_sigmask(SIG_SETMASK, &all, &previous);
         std::thread([this] { Loop(); }).detach();
+        pthread_sigmask(SIG_SETMASK, &previous, nullptr);
     }
 
     void Loop() {
