@@ -569,7 +569,8 @@ struct OpaqueFSIterator {
     std::string names;
     std::vector<sw::posix::RawEntry> entries;
     std::size_t next = 0;
-    std::unordered_set<std::string_view> dotUnderscoreTargets;  // "x" for each "._x"
+    // "x" for each "._x", with what checking "._x" showed.
+    std::unordered_map<std::string_view, sw::posix::KnownSidecar> dotUnderscore;
     bool hasAppleDoubleDir = false;
     FSCatalogInfoLazy* lazy = nullptr;
     struct BatchEntry {
@@ -601,6 +602,7 @@ struct OpaqueFSIterator {
         std::string names;
         std::vector<sw::posix::RawEntry> entries;
         std::vector<std::uint8_t> sidecar;  // per entry: kSidecarUnknown, kSidecarYes, kSidecarNo
+        std::vector<std::pair<std::uint32_t, sw::posix::KnownSidecar>> known;  // per "._" entry
     };
     std::vector<std::unique_ptr<Ahead>> ahead;
     std::atomic<std::size_t> aheadReached{0};  // slots the caller has come to
@@ -797,6 +799,26 @@ void LoadEntry(OpaqueFSIterator& it, std::size_t index, int dirfd) {
 
 int OpenSubfolderOnSameMount(int parentFd, const char* name, bool& sameMountChecked);
 
+// Checks every "._" entry of a listing: `sidecar` gets a flag per entry and
+// `known` what each "._" file showed.
+void CheckSidecars(int fd, const std::string& names, const std::vector<RawEntry>& entries,
+                   std::vector<std::uint8_t>& sidecar,
+                   std::vector<std::pair<std::uint32_t, KnownSidecar>>& known) {
+    sidecar.assign(entries.size(), kSidecarUnknown);
+    known.clear();
+    const std::string_view all(names);
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        const RawEntry& e = entries[i];
+        const std::string_view name = all.substr(e.nameOffset, e.nameLength);
+        if (name.size() <= 2 || name[0] != '.' || name[1] != '_') continue;
+        KnownSidecar k;
+        const bool genuine =
+            (e.type == DT_REG || e.type == DT_UNKNOWN) && IsAppleDoubleSidecar(fd, name, &k);
+        sidecar[i] = genuine ? kSidecarYes : kSidecarNo;
+        known.emplace_back(static_cast<std::uint32_t>(i), k);
+    }
+}
+
 // Lists one subfolder of `parent`'s batch ahead of the caller, with its
 // sidecars checked, unless the caller has claimed it. Anything but success
 // (or a mount point) leaves the slot to the caller, which then meets the
@@ -826,16 +848,7 @@ void ListAhead(OpaqueFSIterator& parent, OpaqueFSIterator::Ahead& slot) {
         slot.entries.clear();
         if (ReadWholeDirectory(slot.fd, slot.names, slot.entries, v->shortReadIsEnd) != 0)
             return giveBack();
-        slot.sidecar.assign(slot.entries.size(), kSidecarUnknown);
-        const std::string_view all(slot.names);
-        for (std::size_t i = 0; i < slot.entries.size(); ++i) {
-            const RawEntry& e = slot.entries[i];
-            const std::string_view name = all.substr(e.nameOffset, e.nameLength);
-            if (name.size() > 2 && name[0] == '.' && name[1] == '_' &&
-                (e.type == DT_REG || e.type == DT_UNKNOWN)) {
-                slot.sidecar[i] = IsAppleDoubleSidecar(slot.fd, name) ? kSidecarYes : kSidecarNo;
-            }
-        }
+        CheckSidecars(slot.fd, slot.names, slot.entries, slot.sidecar, slot.known);
     }
     slot.state.store(kAheadReady, std::memory_order_release);
 }
@@ -887,6 +900,13 @@ void DropAhead(OpaqueFSIterator& it) {
     it.aheadReached.store(0, std::memory_order_relaxed);
 }
 
+// Whether the caller read Finder information from its latest batches (set by
+// a read, cleared by a batch left unread); chooses the thread's work.
+bool& WalkReadsFinderInfo() {
+    static bool reads = false;
+    return reads;
+}
+
 // Stops a read-ahead that may be using `it` before `it`'s batch changes.
 void StopPrefetchOf(const OpaqueFSIterator* it) {
     if (Prefetcher* p = Prefetcher::Instance(); p && p->RunningFor(it)) p->Stop();
@@ -925,8 +945,12 @@ EntryLocation LocationOf(const OpaqueFSIterator& it, const RawEntry& e, bool isD
     at.dirfd = it.fd;
     at.name = std::string_view(it.names).substr(e.nameOffset, e.nameLength);
     at.isDirectory = isDirectory;
-    at.mayHaveDotUnderscore =
-        !it.dotUnderscoreTargets.empty() && it.dotUnderscoreTargets.count(at.name) != 0;
+    if (!it.dotUnderscore.empty()) {
+        if (auto found = it.dotUnderscore.find(at.name); found != it.dotUnderscore.end()) {
+            at.mayHaveDotUnderscore = true;
+            at.dotUnderscore = &found->second;
+        }
+    }
     at.mayHaveAppleDoubleDir = it.hasAppleDoubleDir;
     return at;
 }
@@ -1265,6 +1289,7 @@ const UInt8* FSCatalogInfoFinderInfo(FSCatalogInfo* info) {
             Prefetcher* prefetcher = Prefetcher::Instance();
             if (!it->prefetchWanted) {
                 it->prefetchWanted = true;
+                WalkReadsFinderInfo() = true;
                 if (Prefetcher* p = Prefetcher::Get(); p && it->batch.size() > 1)
                     p->Post(it, Prefetcher::Job::kFinderInfo);
             }
@@ -1393,14 +1418,21 @@ OSErr FSOpenIterator(const FSRef* container, FSIteratorFlags flags, FSIterator* 
             return OSErrFromErrno(err);
         }
     }
+    // Sidecars are checked once, with the listing (the read-ahead did it for
+    // a listing it read): which "._" entries to hide, and what they hold.
+    std::vector<std::pair<std::uint32_t, KnownSidecar>> known;
+    if (ahead) {
+        known.swap(ahead->known);
+    } else if (fd >= 0) {
+        CheckSidecars(fd, it->names, it->entries, it->sidecar, known);
+    }
     std::string_view all(it->names);
+    for (const auto& [index, k] : known) {
+        const RawEntry& e = it->entries[index];
+        it->dotUnderscore.emplace(all.substr(e.nameOffset + 2, e.nameLength - 2u), k);
+    }
     for (const RawEntry& e : it->entries) {
-        std::string_view name = all.substr(e.nameOffset, e.nameLength);
-        if (name.size() > 2 && name[0] == '.' && name[1] == '_') {
-            it->dotUnderscoreTargets.insert(name.substr(2));
-        } else if (name == ".AppleDouble") {
-            it->hasAppleDoubleDir = true;
-        }
+        if (all.substr(e.nameOffset, e.nameLength) == ".AppleDouble") it->hasAppleDoubleDir = true;
     }
     it->lazy = AcquireLazy(it.get());
     LiveIterators().push_back(it.get());
@@ -1455,6 +1487,10 @@ OSErr FSGetCatalogInfoBulk(FSIterator iterator, UInt32 maximumObjects, UInt32* a
     OpaqueFSIterator& it = *iterator;
     StopPrefetchOf(iterator);
     DropAhead(it);
+    // A batch whose Finder information went unread: the walk reads none.
+    const bool hadLazy = std::any_of(it.batch.begin(), it.batch.end(),
+                                     [](const auto& b) { return b.lazyFinderInfo; });
+    if (hadLazy && !it.prefetchWanted) WalkReadsFinderInfo() = false;
     it.prefetchWanted = false;
     // Finder information of the previous batch is no longer loadable.
     FSCatalogInfoLazy* lazy = it.lazy;
@@ -1533,7 +1569,9 @@ OSErr FSGetCatalogInfoBulk(FSIterator iterator, UInt32 maximumObjects, UInt32* a
     }
     // The subfolders a walk will open next: listed ahead by the other thread.
     Prefetcher* prefetcher = Prefetcher::Get();
-    if (prefetcher && refs) {
+    // A walk that reads Finder information keeps the thread on that: the
+    // listings it would start are stopped at the first read anyway.
+    if (prefetcher && refs && !WalkReadsFinderInfo()) {
         for (const auto& b : it.batch) {
             if (!b.isDirectory || b.dirID == 0) continue;
             const RawEntry& e = it.entries[b.entry];

@@ -112,7 +112,7 @@ class Sidecar {
             s.size_ = static_cast<std::uint64_t>(st.st_size);
             firstSize = static_cast<std::size_t>(std::min<std::uint64_t>(s.size_, firstSize));
         }
-        if (s.ValidateHead(first, firstSize)) return s;
+        if (s.ValidateHead(first, firstSize)) return s.KeepHead(first, firstSize);
         // Some file systems (FUSE with direct I/O) may read short before the
         // end: before rejecting a file on a size taken from a read, ask.
         struct stat st;
@@ -120,8 +120,15 @@ class Sidecar {
             !S_ISREG(st.st_mode) || static_cast<std::uint64_t>(st.st_size) == s.size_)
             return std::nullopt;
         s.size_ = static_cast<std::uint64_t>(st.st_size);
-        if (s.ValidateHead(first, firstSize)) return s;
+        if (s.ValidateHead(first, firstSize)) return s.KeepHead(first, firstSize);
         return std::nullopt;
+    }
+
+    // Keeps the bytes already read (a whole small sidecar), which later
+    // entry reads then take without a system call.
+    Sidecar&& KeepHead(const std::uint8_t* first, std::size_t firstSize) {
+        head_.assign(first, first + std::min<std::uint64_t>(firstSize, size_));
+        return std::move(*this);
     }
 
     // Checks the header and entry table against size_, given the first
@@ -145,7 +152,10 @@ class Sidecar {
     }
 
     Sidecar(Sidecar&& o) noexcept
-        : fd_(std::exchange(o.fd_, -1)), size_(o.size_), header_(std::move(o.header_)) {}
+        : fd_(std::exchange(o.fd_, -1)),
+          size_(o.size_),
+          header_(std::move(o.header_)),
+          head_(std::move(o.head_)) {}
     Sidecar& operator=(Sidecar&&) = delete;
     ~Sidecar() {
         if (fd_ >= 0) close(fd_);
@@ -156,6 +166,10 @@ class Sidecar {
     std::optional<std::vector<std::uint8_t>> Entry(std::uint32_t id, std::size_t maxBytes) const {
         const AppleDoubleEntry* e = header_.Find(id);
         if (e == nullptr || e->length > maxBytes) return std::nullopt;
+        if (e->offset <= head_.size() && e->length <= head_.size() - e->offset) {
+            const auto begin = head_.begin() + static_cast<std::ptrdiff_t>(e->offset);
+            return std::vector<std::uint8_t>(begin, begin + static_cast<std::ptrdiff_t>(e->length));
+        }
         std::vector<std::uint8_t> bytes(e->length);
         if (!ReadAt(e->offset, bytes.data(), bytes.size())) return std::nullopt;
         return bytes;
@@ -170,6 +184,7 @@ class Sidecar {
     // The whole file (macOS sidecars are small; their ATTR block needs it).
     std::optional<std::vector<std::uint8_t>> Whole(std::size_t maxBytes) const {
         if (size_ > maxBytes) return std::nullopt;
+        if (head_.size() == size_) return head_;
         std::vector<std::uint8_t> bytes(size_);
         if (!ReadAt(0, bytes.data(), bytes.size())) return std::nullopt;
         return bytes;
@@ -193,6 +208,7 @@ class Sidecar {
     int fd_;
     std::uint64_t size_ = 0;
     AppleDoubleHeader header_;
+    std::vector<std::uint8_t> head_;  // the file's first bytes, as read when opened
 };
 
 // Sidecar paths relative to the entry's folder, in the order they are tried.
@@ -287,11 +303,20 @@ std::optional<std::array<std::uint8_t, 32>> ReadFinderInfo(const EntryLocation& 
     XattrNames xattrs(at.dirfd, at.name);
     if (!xattrs.Empty())
         if (auto fi = FinderInfoFromAttributes(xattrs)) return fi;
-    return FirstSidecar(at, [](Sidecar& s) -> std::optional<FinderInfo> {
+    auto fromSidecar = [](Sidecar& s) -> std::optional<FinderInfo> {
         auto bytes = s.Entry(kADFinderInfo, 64 * 1024);
         if (!bytes) return std::nullopt;
         return First32(*bytes);
-    });
+    };
+    if (at.dotUnderscore) {
+        // "._name" was checked with the listing: what it holds is known.
+        if (at.dotUnderscore->hasFinderInfo) return at.dotUnderscore->finderInfo;
+        EntryLocation others = at;
+        others.mayHaveDotUnderscore = false;
+        others.dotUnderscore = nullptr;
+        return FirstSidecar(others, fromSidecar);
+    }
+    return FirstSidecar(at, fromSidecar);
 }
 
 std::vector<std::uint8_t> ReadResourceFork(const EntryLocation& at) {
@@ -396,9 +421,21 @@ std::optional<std::int64_t> ReadStoredCreationDate(const EntryLocation& at) {
     });
 }
 
-bool IsAppleDoubleSidecar(int dirfd, std::string_view name) {
+bool IsAppleDoubleSidecar(int dirfd, std::string_view name, KnownSidecar* learnt) {
+    if (learnt) *learnt = KnownSidecar{};
     if (name.size() <= 2 || name.substr(0, 2) != "._") return false;
-    return Sidecar::Open(dirfd, std::string(name)).has_value();
+    auto sidecar = Sidecar::Open(dirfd, std::string(name));
+    if (!sidecar) return false;
+    if (learnt) {
+        learnt->valid = true;
+        if (auto bytes = sidecar->Entry(kADFinderInfo, 64 * 1024)) {
+            if (auto fi = First32(*bytes)) {
+                learnt->hasFinderInfo = true;
+                learnt->finderInfo = *fi;
+            }
+        }
+    }
+    return true;
 }
 
 }  // namespace sw::posix

@@ -16,12 +16,22 @@ namespace sw::posix {
 // Where one entry lives: an open directory descriptor and the entry's name in it.
 // `sidecarHint` is true when the folder listing contains "._<name>" or a
 // ".AppleDouble" folder (so that absent sidecars cost no system call).
+// What checking a "._name" file showed; a listing that has checked it keeps
+// this, so that reading the item's Finder information need not open it again.
+struct KnownSidecar {
+    bool valid = false;          // a genuine sidecar
+    bool hasFinderInfo = false;  // holding 32 bytes of Finder information
+    std::array<std::uint8_t, 32> finderInfo{};
+};
+
 struct EntryLocation {
     int dirfd;
     std::string_view name;
     bool isDirectory;
     bool mayHaveDotUnderscore;   // "._<name>" was seen in the same listing
     bool mayHaveAppleDoubleDir;  // ".AppleDouble" was seen in the same listing
+    // "._<name>" as the listing checked it; null when it was not checked.
+    const KnownSidecar* dotUnderscore = nullptr;
 };
 
 // The 32 bytes of Finder information, big-endian, from the first store that has it.
@@ -42,7 +52,8 @@ std::optional<std::int64_t> ReadStoredCreationDate(const EntryLocation& at);
 
 // True when `name` in `dirfd` is a genuine AppleDouble sidecar ("._x" that
 // validates), i.e. metadata and not an item to list.
-bool IsAppleDoubleSidecar(int dirfd, std::string_view name);
+// `learnt`, when given, receives what the file showed.
+bool IsAppleDoubleSidecar(int dirfd, std::string_view name, KnownSidecar* learnt = nullptr);
 
 // The attribute half of the readers above, over any attribute set (tests use
 // tables for the namespaces that only the hfs and hfsplus drivers can write).
