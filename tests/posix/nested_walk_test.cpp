@@ -78,6 +78,37 @@ std::string Sorted(const std::string& listing) {
     return out;
 }
 
+// Walks depth first as the search engine does: 113 entries a batch,
+// descending into a folder as soon as it is met, then going on in the
+// parent's batch. Gives every entry's path (from "/") and, with `readTypes`,
+// its file type (else 0).
+std::map<std::string, OSType> WalkTypes(const FSRef& root, bool readTypes) {
+    std::map<std::string, OSType> seen;
+    std::function<void(const FSRef&, const std::string&)> walk = [&](const FSRef& folder,
+                                                                     const std::string& at) {
+        FSIterator it = nullptr;
+        ASSERT_EQ(FSOpenIterator(&folder, kFSIterateFlat, &it), noErr) << at;
+        std::vector<FSCatalogInfo> infos(113);
+        std::vector<FSRef> refs(113);
+        std::vector<HFSUniStr255> names(113);
+        OSErr err = noErr;
+        while (err == noErr) {
+            UInt32 n = 0;
+            err = FSGetCatalogInfoBulk(it, 113, &n, nullptr, 0x0802, infos.data(), refs.data(),
+                                       nullptr, names.data());
+            for (UInt32 i = 0; i < n; ++i) {
+                const std::string path = at + "/" + NameOf(names[i]);
+                seen[path] = readTypes ? FSCatalogInfoFileType(&infos[i]) : 0;
+                if (infos[i].nodeFlags & kFSNodeIsDirectoryMask) walk(refs[i], path);
+            }
+        }
+        EXPECT_EQ(err, errFSNoMoreItems) << at;
+        EXPECT_EQ(FSCloseIterator(it), noErr);
+    };
+    walk(root, "");
+    return seen;
+}
+
 TEST(NestedWalk, EveryFolderListsTheSameWithItsParentOpen) {
     TempDir dir;
     for (const char* d : {"a", "a/b", "a/b/c", "a/e", "f", "f/g"}) MakeDir(dir / d);
@@ -186,47 +217,18 @@ TEST(NestedWalk, FinderInfoOfEveryEntryWhileDescending) {
         fi.append("crea");
         fi.append(24, '\0');
         ASSERT_TRUE(sw::test::SetXattr(path, "user.com.apple.FinderInfo", fi));
-        expected[relative] = (OSType(type[0]) << 24) | (OSType(type[1]) << 16) |
-                             (OSType(type[2]) << 8) | OSType(type[3]);
+        expected["/" + relative] = (OSType(type[0]) << 24) | (OSType(type[1]) << 16) |
+                                   (OSType(type[2]) << 8) | OSType(type[3]);
     };
     for (int i = 0; i < 150; ++i) makeFile("top" + std::to_string(i));
     for (int d = 0; d < 3; ++d) {
         const std::string sub = "sub" + std::to_string(d);
         MakeDir(dir / sub);
+        expected["/" + sub] = 0;  // a folder with no Finder information
         for (int i = 0; i < 40; ++i) makeFile(sub + "/f" + std::to_string(i));
     }
-    std::map<std::string, OSType> seen;
-    // Reads the type of each entry as the engine does: in order, descending
-    // into a folder as soon as it is met, then going on in the parent's batch.
-    std::function<void(const FSRef&, const std::string&)> walk = [&](const FSRef& folder,
-                                                                     const std::string& prefix) {
-        FSIterator it = nullptr;
-        ASSERT_EQ(FSOpenIterator(&folder, kFSIterateFlat, &it), noErr);
-        std::vector<FSCatalogInfo> infos(113);
-        std::vector<FSRef> refs(113);
-        std::vector<HFSUniStr255> names(113);
-        OSErr err = noErr;
-        while (err == noErr) {
-            UInt32 n = 0;
-            err = FSGetCatalogInfoBulk(it, 113, &n, nullptr, 0x0802, infos.data(), refs.data(),
-                                       nullptr, names.data());
-            for (UInt32 i = 0; i < n; ++i) {
-                const std::string name = prefix + NameOf(names[i]);
-                if (infos[i].nodeFlags & kFSNodeIsDirectoryMask) {
-                    walk(refs[i], name + "/");
-                } else {
-                    seen[name] = FSCatalogInfoFileType(&infos[i]);
-                }
-            }
-        }
-        EXPECT_EQ(err, errFSNoMoreItems);
-        EXPECT_EQ(FSCloseIterator(it), noErr);
-    };
-    for (int pass = 0; pass < 3; ++pass) {
-        seen.clear();
-        walk(RefOf(dir.path()), "");
-        EXPECT_EQ(seen, expected) << "pass " << pass;
-    }
+    for (int pass = 0; pass < 3; ++pass)
+        EXPECT_EQ(WalkTypes(RefOf(dir.path()), true), expected) << "pass " << pass;
 }
 
 // The read-ahead lists subfolders and checks their sidecars before the caller
@@ -259,37 +261,11 @@ TEST(NestedWalk, ReadAheadListsExactlyWhatTheCallerWould) {
     }
     // Without reading Finder information (reading it turns the thread to
     // that), and with it.
-    auto walkAll = [&](bool readTypes) {
-        std::map<std::string, OSType> seen;
-        std::function<void(const FSRef&, const std::string&)> walk = [&](const FSRef& folder,
-                                                                         const std::string& at) {
-            FSIterator it = nullptr;
-            ASSERT_EQ(FSOpenIterator(&folder, kFSIterateFlat, &it), noErr) << at;
-            std::vector<FSCatalogInfo> infos(113);
-            std::vector<FSRef> refs(113);
-            std::vector<HFSUniStr255> names(113);
-            OSErr err = noErr;
-            while (err == noErr) {
-                UInt32 n = 0;
-                err = FSGetCatalogInfoBulk(it, 113, &n, nullptr, 0x0802, infos.data(), refs.data(),
-                                           nullptr, names.data());
-                for (UInt32 i = 0; i < n; ++i) {
-                    const std::string path = at + "/" + NameOf(names[i]);
-                    seen[path] = readTypes ? FSCatalogInfoFileType(&infos[i]) : 0;
-                    if (infos[i].nodeFlags & kFSNodeIsDirectoryMask) walk(refs[i], path);
-                }
-            }
-            EXPECT_EQ(err, errFSNoMoreItems) << at;
-            EXPECT_EQ(FSCloseIterator(it), noErr);
-        };
-        walk(RefOf(dir.path()), "");
-        return seen;
-    };
     for (bool readTypes : {false, true}) {
         std::map<std::string, OSType> without;
         {
             NoReadAhead off;
-            without = walkAll(readTypes);
+            without = WalkTypes(RefOf(dir.path()), readTypes);
         }
         ASSERT_EQ(without.size(), kFolders * 5u);  // d, f, ._fake, sub, sub/g
         EXPECT_EQ(without.count("/d7/._f"), 0u) << "a genuine sidecar is metadata";
@@ -299,7 +275,8 @@ TEST(NestedWalk, ReadAheadListsExactlyWhatTheCallerWould) {
         }
         // The thread's share varies with timing: several walks give it room.
         for (int pass = 0; pass < 4; ++pass)
-            EXPECT_EQ(walkAll(readTypes), without) << "pass " << pass << " types " << readTypes;
+            EXPECT_EQ(WalkTypes(RefOf(dir.path()), readTypes), without)
+                << "pass " << pass << " types " << readTypes;
     }
 }
 
