@@ -630,8 +630,12 @@ std::vector<OpaqueFSIterator*>& LiveIterators() {
 enum : std::uint8_t { kUnclaimed = 0, kClaimed = 1, kLoaded = 2 };
 enum : std::uint8_t { kAheadPending = 0, kAheadWorking = 1, kAheadReady = 2, kAheadTaken = 3 };
 enum : std::uint8_t { kSidecarUnknown = 0, kSidecarYes = 1, kSidecarNo = 2 };
-// How far the listings may run ahead of the caller: each holds a descriptor.
+// How far the listings may run ahead of the caller, and how many may wait
+// in all (each holds a descriptor; a deep walk keeps some at every level, and
+// the caller's own opens must never run out).
 constexpr std::size_t kAheadLead = 8;
+constexpr int kAheadOpenMax = 32;
+std::atomic<int> gAheadOpen{0};  // listings ready and not yet taken or dropped
 
 void LoadEntry(OpaqueFSIterator& it, std::size_t index, int dirfd);
 void ListAhead(OpaqueFSIterator& parent, OpaqueFSIterator::Ahead& slot);
@@ -824,6 +828,7 @@ void CheckSidecars(int fd, const std::string& names, const std::vector<RawEntry>
 // (or a mount point) leaves the slot to the caller, which then meets the
 // same failure itself and reports it as it always does.
 void ListAhead(OpaqueFSIterator& parent, OpaqueFSIterator::Ahead& slot) {
+    if (gAheadOpen.load(std::memory_order_relaxed) >= kAheadOpenMax) return;
     std::uint8_t expected = kAheadPending;
     if (!slot.state.compare_exchange_strong(expected, kAheadWorking, std::memory_order_acq_rel))
         return;
@@ -850,6 +855,7 @@ void ListAhead(OpaqueFSIterator& parent, OpaqueFSIterator::Ahead& slot) {
             return giveBack();
         CheckSidecars(slot.fd, slot.names, slot.entries, slot.sidecar, slot.known);
     }
+    gAheadOpen.fetch_add(1, std::memory_order_relaxed);
     slot.state.store(kAheadReady, std::memory_order_release);
 }
 
@@ -873,6 +879,7 @@ OpaqueFSIterator::Ahead* TakeAhead(OpaqueFSIterator& parent, SInt32 dirID) {
             return nullptr;  // not started: the caller lists it
         if (state == kAheadReady) {
             slot.state.store(kAheadTaken, std::memory_order_relaxed);
+            if (slot.fd >= 0) gAheadOpen.fetch_sub(1, std::memory_order_relaxed);
             return &slot;
         }
         if (state == kAheadTaken || !threadAlive) return nullptr;  // (a forked child)
@@ -893,8 +900,10 @@ OpaqueFSIterator::Ahead* TakeAhead(OpaqueFSIterator& parent, SInt32 dirID) {
 // must not be running for `it`.
 void DropAhead(OpaqueFSIterator& it) {
     for (auto& slot : it.ahead) {
-        if (slot->state.load(std::memory_order_acquire) == kAheadReady && slot->fd >= 0)
+        if (slot->state.load(std::memory_order_acquire) == kAheadReady && slot->fd >= 0) {
             ::close(slot->fd);
+            gAheadOpen.fetch_sub(1, std::memory_order_relaxed);
+        }
     }
     it.ahead.clear();
     it.aheadReached.store(0, std::memory_order_relaxed);
