@@ -606,8 +606,8 @@ struct OpaqueFSIterator {
     };
     std::vector<std::unique_ptr<Ahead>> ahead;
     std::atomic<std::size_t> aheadReached{0};  // slots the caller has come to
-    // Per entry, whether a "._" entry is an AppleDouble sidecar, when the
-    // listing was read ahead (which checks them); empty otherwise.
+    // Per entry, whether a "._" entry is an AppleDouble sidecar (checked with
+    // the listing); kSidecarUnknown for other entries.
     std::vector<std::uint8_t> sidecar;
 };
 
@@ -619,14 +619,16 @@ std::vector<OpaqueFSIterator*>& LiveIterators() {
     return live;
 }
 
-// --- Finder information read ahead --------------------------------------------
+// --- Read-ahead thread -----------------------------------------------------------
 // A caller that reads the Finder information of a batch usually reads all of
 // it, and every entry costs a system call or more. Once it reads the first,
 // a second thread reads the batch from its end while the caller goes on from
 // its start; each entry is claimed by one of them (an atomic state), so none
-// is read twice. The thread touches an iterator only while it runs a job for
-// it, and every call that changes or frees a batch first stops the job.
-// Nothing is read ahead for a caller that never asks.
+// is read twice. Likewise a walk opens the folders of a batch one after the
+// other: the thread lists the later ones while the caller lists the next.
+// The thread touches an iterator only while it runs a job for it, and every
+// call that changes or frees a batch first stops the job. Nothing is read
+// ahead that the caller does not go on to ask for in the same way.
 enum : std::uint8_t { kUnclaimed = 0, kClaimed = 1, kLoaded = 2 };
 enum : std::uint8_t { kAheadPending = 0, kAheadWorking = 1, kAheadReady = 2, kAheadTaken = 3 };
 enum : std::uint8_t { kSidecarUnknown = 0, kSidecarYes = 1, kSidecarNo = 2 };
@@ -763,17 +765,16 @@ class Prefetcher {
         }
     }
 
+    // Reads the batch's Finder information from its end.
     void RunFinderInfo(OpaqueFSIterator& it) {
-        {
-            // A descriptor of its own: two threads using one open file make
-            // every call of both bounce its reference count between cores.
-            const int own = ::openat(it.fd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-            for (std::size_t i = it.batch.size(); i-- > 0;) {
-                if (cancel_.load(std::memory_order_relaxed)) break;
-                LoadEntry(it, i, own >= 0 ? own : it.fd);
-            }
-            if (own >= 0) ::close(own);
+        // A descriptor of its own: two threads using one open file make every
+        // call of both bounce its reference count between cores.
+        const int own = ::openat(it.fd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        for (std::size_t i = it.batch.size(); i-- > 0;) {
+            if (cancel_.load(std::memory_order_relaxed)) break;
+            LoadEntry(it, i, own >= 0 ? own : it.fd);
         }
+        if (own >= 0) ::close(own);
     }
 
     const pid_t pid_;
