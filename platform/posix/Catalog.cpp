@@ -19,6 +19,7 @@
 #include <array>
 #include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <deque>
 #include <functional>
@@ -630,7 +631,13 @@ std::vector<OpaqueFSIterator*>& LiveIterators() {
 // call that changes or frees a batch first stops the job. Nothing is read
 // ahead that the caller does not go on to ask for in the same way.
 enum : std::uint8_t { kUnclaimed = 0, kClaimed = 1, kLoaded = 2 };
-enum : std::uint8_t { kAheadPending = 0, kAheadWorking = 1, kAheadReady = 2, kAheadTaken = 3 };
+enum : std::uint8_t {
+    kAheadPending = 0,
+    kAheadWorking = 1,
+    kAheadReady = 2,
+    kAheadTaken = 3,
+    kAheadAbandoned = 4,  // the caller went on without it while it was being listed
+};
 enum : std::uint8_t { kSidecarUnknown = 0, kSidecarYes = 1, kSidecarNo = 2 };
 // How far the listings may run ahead of the caller, and how many may wait
 // in all (each holds a descriptor; a deep walk keeps some at every level, and
@@ -662,9 +669,12 @@ int UsableCpus() {
 
 class Prefetcher {
   public:
-    // The thread, to post work to; null where there is none or it is off.
+    // The thread, to post work to; null where there is none, it is off, or
+    // it is backing off from a busy machine.
     static Prefetcher* Get() {
-        return Enabled().load(std::memory_order_relaxed) ? Instance() : nullptr;
+        if (!Enabled().load(std::memory_order_relaxed)) return nullptr;
+        Prefetcher* p = Instance();
+        return p && !p->BackingOff() ? p : nullptr;
     }
 
     // The thread, on or off (work it has may still run); null where there is
@@ -686,6 +696,12 @@ class Prefetcher {
     // Starts reading `it`'s batch ahead (any earlier job is stopped first):
     // the Finder information of its entries, or the listings of its subfolders.
     void Post(OpaqueFSIterator* it, Job kind) {
+        // The last job, posted a while ago, never started: the thread gets
+        // no CPU time now. (A thread just started or woken needs a moment.)
+        const auto now = std::chrono::steady_clock::now();
+        if (phase_.load(std::memory_order_acquire) == kPosted && now - postedAt_ > kStarved)
+            NoteStarved(now);
+        postedAt_ = now;
         Stop();
         job_ = it;
         kind_ = kind;
@@ -702,7 +718,23 @@ class Prefetcher {
         if (phase_.compare_exchange_strong(p, kIdle, std::memory_order_acq_rel)) return;
         if (p != kRunning) return;
         cancel_.store(true, std::memory_order_relaxed);
-        while (phase_.load(std::memory_order_acquire) == kRunning) std::this_thread::yield();
+        // The job ends after the entry or folder in hand: a few microseconds,
+        // unless the machine is busy and the thread is not running.
+        std::chrono::steady_clock::time_point slowSince{};
+        bool noted = false;
+        for (int spin = 0; phase_.load(std::memory_order_acquire) == kRunning; ++spin) {
+            if (spin < 256) {
+                CpuRelax();
+                continue;
+            }
+            const auto now = std::chrono::steady_clock::now();
+            if (slowSince == std::chrono::steady_clock::time_point{}) slowSince = now;
+            if (now - slowSince > kSlowStop && !noted) {
+                noted = true;
+                NoteSlowStop(now);
+            }
+            std::this_thread::yield();
+        }
     }
 
     bool RunningFor(const OpaqueFSIterator* it) const {
@@ -711,6 +743,34 @@ class Prefetcher {
 
   private:
     enum : int { kIdle, kPosted, kRunning };
+    // A stop that waits this long means the machine has no CPU to spare for
+    // the thread; after a few, it rests for a while and the caller works alone.
+    static constexpr std::chrono::microseconds kSlowStop{500};
+    static constexpr int kSlowStopsToBackOff = 2;
+    static constexpr int kStarvedToBackOff = 2;
+    static constexpr std::chrono::milliseconds kStarved{2};
+    static constexpr std::chrono::seconds kBackOff{1};
+
+    void NoteSlowStop(std::chrono::steady_clock::time_point now) {
+        if (++slowStops_ < kSlowStopsToBackOff) return;
+        slowStops_ = 0;
+        backOffUntil_ = now + kBackOff;
+        backingOff_ = true;
+    }
+    void NoteStarved(std::chrono::steady_clock::time_point now) {
+        if (++starved_ < kStarvedToBackOff) return;
+        starved_ = 0;
+        backOffUntil_ = now + kBackOff;
+        backingOff_ = true;
+    }
+
+    // Only the caller's thread reads and writes these.
+    bool BackingOff() {
+        if (!backingOff_) return false;
+        if (std::chrono::steady_clock::now() < backOffUntil_) return true;
+        backingOff_ = false;
+        return false;
+    }
     Prefetcher() : pid_(::getpid()) {
         // Signals stay with the threads that expect them: the new thread
         // starts with all of them blocked.
@@ -726,7 +786,7 @@ class Prefetcher {
             // A walk posts a job per folder: spin a little before sleeping,
             // so that the next one is taken without a wake-up.
             int p = phase_.load(std::memory_order_acquire);
-            for (int spin = 0; p != kPosted && spin < 200000; ++spin) {
+            for (int spin = 0; p != kPosted && spin < 20000; ++spin) {
                 CpuRelax();
                 p = phase_.load(std::memory_order_acquire);
             }
@@ -783,6 +843,11 @@ class Prefetcher {
     std::atomic<int> phase_{kIdle};
     std::atomic<bool> cancel_{false};
     std::atomic<bool> sleeping_{false};
+    int slowStops_ = 0;
+    int starved_ = 0;
+    std::chrono::steady_clock::time_point postedAt_{};
+    bool backingOff_ = false;
+    std::chrono::steady_clock::time_point backOffUntil_{};
 };
 
 // Claims entry `index` of the current batch and reads its Finder information,
@@ -833,18 +898,27 @@ void ListAhead(OpaqueFSIterator& parent, OpaqueFSIterator::Ahead& slot) {
     std::uint8_t expected = kAheadPending;
     if (!slot.state.compare_exchange_strong(expected, kAheadWorking, std::memory_order_acq_rel))
         return;
+    // The caller may have gone on without this folder meanwhile: then what
+    // was opened is closed and the slot stays abandoned.
+    auto finish = [&](std::uint8_t to) {
+        std::uint8_t working = kAheadWorking;
+        if (to == kAheadReady && slot.fd >= 0) gAheadOpen.fetch_add(1, std::memory_order_relaxed);
+        if (slot.state.compare_exchange_strong(working, to, std::memory_order_acq_rel)) return;
+        if (to == kAheadReady && slot.fd >= 0) gAheadOpen.fetch_sub(1, std::memory_order_relaxed);
+        if (slot.fd >= 0) ::close(slot.fd);
+        slot.fd = -1;
+    };
     auto giveBack = [&] {
         if (slot.fd >= 0) ::close(slot.fd);
         slot.fd = -1;
-        slot.state.store(kAheadPending, std::memory_order_release);
+        finish(kAheadPending);
     };
     bool sameMountChecked = false;
     slot.fd = OpenSubfolderOnSameMount(parent.fd, slot.nameZ.c_str(), sameMountChecked);
     if (slot.fd < 0) {
         if (errno != EXDEV || !sameMountChecked) return giveBack();
         slot.foreign = true;
-        slot.state.store(kAheadReady, std::memory_order_release);
-        return;
+        return finish(kAheadReady);
     }
     std::optional<Volume> v = FindVolume(parent.vRefNum);
     if (!sameMountChecked || !v) return giveBack();
@@ -856,8 +930,7 @@ void ListAhead(OpaqueFSIterator& parent, OpaqueFSIterator::Ahead& slot) {
             return giveBack();
         CheckSidecars(slot.fd, slot.names, slot.entries, slot.sidecar, slot.known);
     }
-    gAheadOpen.fetch_add(1, std::memory_order_relaxed);
-    slot.state.store(kAheadReady, std::memory_order_release);
+    finish(kAheadReady);
 }
 
 // The listing of subfolder `dirID` of `parent`, when it was read ahead; null
@@ -873,7 +946,6 @@ OpaqueFSIterator::Ahead* TakeAhead(OpaqueFSIterator& parent, SInt32 dirID) {
     parent.aheadReached.store(std::max(parent.aheadReached.load(std::memory_order_relaxed), i + 1),
                               std::memory_order_release);
     OpaqueFSIterator::Ahead& slot = *ahead[i];
-    const bool threadAlive = Prefetcher::Instance() != nullptr;
     for (;;) {
         std::uint8_t state = kAheadPending;
         if (slot.state.compare_exchange_strong(state, kAheadTaken, std::memory_order_acq_rel))
@@ -883,17 +955,12 @@ OpaqueFSIterator::Ahead* TakeAhead(OpaqueFSIterator& parent, SInt32 dirID) {
             if (slot.fd >= 0) gAheadOpen.fetch_sub(1, std::memory_order_relaxed);
             return &slot;
         }
-        if (state == kAheadTaken || !threadAlive) return nullptr;  // (a forked child)
-        // Being listed right now: list a later one meanwhile rather than wait.
-        std::size_t j = i + 1;
-        while (j < ahead.size() && j < i + kAheadLead &&
-               ahead[j]->state.load(std::memory_order_relaxed) != kAheadPending)
-            ++j;
-        if (j < ahead.size() && j < i + kAheadLead) {
-            ListAhead(parent, *ahead[j]);
-        } else {
-            CpuRelax();
-        }
+        if (state != kAheadWorking) return nullptr;
+        // Being listed right now. The caller never waits for the thread (on
+        // a busy machine it may not run for a while): it lists the folder
+        // itself, and the thread's listing is thrown away.
+        if (slot.state.compare_exchange_strong(state, kAheadAbandoned, std::memory_order_acq_rel))
+            return nullptr;
     }
 }
 
@@ -1296,7 +1363,6 @@ const UInt8* FSCatalogInfoFinderInfo(FSCatalogInfo* info) {
         OpaqueFSIterator* it = l->owner;
         if (it && l->generation == generation && index < it->batch.size() &&
             it->batch[index].lazyFinderInfo) {
-            Prefetcher* prefetcher = Prefetcher::Instance();
             if (!it->prefetchWanted) {
                 it->prefetchWanted = true;
                 WalkReadsFinderInfo() = true;
@@ -1305,15 +1371,14 @@ const UInt8* FSCatalogInfoFinderInfo(FSCatalogInfo* info) {
             }
             LoadEntry(*it, index, it->fd);
             OpaqueFSIterator::Loaded& slot = it->loaded[index];
-            if (slot.state.load(std::memory_order_acquire) != kLoaded && !prefetcher) {
-                // A forked child whose parent's read-ahead held the claim.
+            if (slot.state.load(std::memory_order_acquire) != kLoaded) {
+                // The thread is reading this entry now (or, in a forked child,
+                // was when the process forked): read it here rather than wait.
                 const auto& b = it->batch[index];
                 CopyFinderInfo(ReadFinderInfo(LocationOf(*it, it->entries[b.entry], b.isDirectory)),
                                *info);
                 return info->finderInfo;
             }
-            // Claimed by the read-ahead: it is reading this entry now.
-            while (slot.state.load(std::memory_order_acquire) != kLoaded) std::this_thread::yield();
             if (slot.present) {
                 std::memcpy(info->finderInfo, slot.bytes.data(), 16);
                 std::memcpy(info->extFinderInfo, slot.bytes.data() + 16, 16);
