@@ -1413,6 +1413,7 @@ OSErr FSOpenIterator(const FSRef* container, FSIteratorFlags flags, FSIterator* 
     // cross a mount point, and by the folder's inode from its parent's listing.
     std::optional<bool> knownForeign;
     OpaqueFSIterator::Ahead* ahead = nullptr;
+    bool onSameMount = false;  // opened by the kernel only on its parent's mount
     FolderInOpenParent inParent;
     if (FindFolderInOpenParent(container, inParent)) {
         // What Resolve would give, but the folder's path, which is not needed.
@@ -1422,27 +1423,15 @@ OSErr FSOpenIterator(const FSRef* container, FSIteratorFlags flags, FSIterator* 
         r.parentID = inParent.node->parent;
         r.ino = inParent.node->ino;
         ahead = TakeAhead(*inParent.parent, inParent.dirID);
-        bool sameMountChecked = false;
         if (ahead) {
+            // Opened, checked and listed by the read-ahead.
             fd = std::exchange(ahead->fd, -1);
             knownForeign = ahead->foreign;
         } else {
             fd = OpenSubfolderOnSameMount(inParent.parentFd, inParent.node->name.c_str(),
-                                          sameMountChecked);
-        }
-        if (ahead) {
-            // Opened, checked and listed by the read-ahead.
-        } else if (fd < 0 && errno == EXDEV) {
-            knownForeign = true;
-        } else if (fd >= 0 && sameMountChecked) {
-            // Same mount, so the volume's device: only a stand-in volume root
-            // (a folder given as a volume) is left to rule out.
-            std::optional<Volume> v = FindVolume(r.vRefNum);
-            if (!v) {
-                ::close(fd);
-                return nsvErr;
-            }
-            knownForeign = IsVolumeRootOtherThan(v->dev, r.ino, r.vRefNum);
+                                          onSameMount);
+            if (fd < 0 && errno == EXDEV) knownForeign = true;
+            onSameMount = onSameMount && fd >= 0;
         }
     } else {
         if (OSErr err = Resolve(container, r); err != noErr) return err;
@@ -1468,12 +1457,17 @@ OSErr FSOpenIterator(const FSRef* container, FSIteratorFlags flags, FSIterator* 
         it->dirID = Dirs().Intern(r.vRefNum, r.parentID, r.name, r.ino);
     }
     // Another volume mounted here: listed by its parent, but never descended.
-    bool foreign = knownForeign.value_or(false);
     std::optional<Volume> v = FindVolume(r.vRefNum);
     if (!v) {
         if (fd >= 0) ::close(fd);
         return nsvErr;
     }
+    if (onSameMount) {
+        // Same mount, so the volume's device: only a stand-in volume root
+        // (a folder given as a volume) is left to rule out.
+        knownForeign = IsVolumeRootOtherThan(v->dev, r.ino, r.vRefNum);
+    }
+    bool foreign = knownForeign.value_or(false);
     if (!r.isVolumeRoot && !knownForeign) {
         FolderIdentity id;
         if (IdentifyFolder(fd, v->mountId != 0, id)) {
@@ -1586,13 +1580,8 @@ OSErr FSGetCatalogInfoBulk(FSIterator iterator, UInt32 maximumObjects, UInt32* a
         const std::string_view name = all.substr(e.nameOffset, e.nameLength);
 
         // AppleDouble sidecars that validate are metadata, not items.
-        if (name.size() > 2 && name[0] == '.' && name[1] == '_' &&
-            (e.type == DT_REG || e.type == DT_UNKNOWN) &&
-            (index < it.sidecar.size() && it.sidecar[index] != kSidecarUnknown
-                 ? it.sidecar[index] == kSidecarYes
-                 : IsAppleDoubleSidecar(it.fd, name))) {
-            continue;
-        }
+        // (Checked with the listing, by CheckSidecars.)
+        if (index < it.sidecar.size() && it.sidecar[index] == kSidecarYes) continue;
         bool isDirectory = e.type == DT_DIR;
         bool isSymlink = e.type == DT_LNK;
         StatFields st;
